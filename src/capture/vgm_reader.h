@@ -1,0 +1,21 @@
+#pragma once
+
+#include "capture/register_streams.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+// Checks the VGM header and walks the commands, capturing registers 0 to 8
+// of chip 1 (and then of chip 2 in a dual-chip file) at every wait command.
+// Returns the captures one after another, 9 or 18 bytes each. Throws Ex when
+// the bytes are not a VGM 1.71 file with a POKEY clock.
+std::vector<uint8_t> readVgmFrames(std::span<const uint8_t> file);
+
+// Cuts the captures into 9-byte frames, normalises their AUDC values and
+// appends each register to its stream. Returns the number of frames added.
+int32_t buildRegisterStreams(std::span<const uint8_t> frameSequence, RegisterStreamSet& streams);
+
+// Makes AUDC values that differ only in bits the chip ignores equal; a
+// silent channel's control value becomes 0.
+uint8_t normaliseAudc(uint8_t value);

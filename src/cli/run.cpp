@@ -1,0 +1,3 @@
+#include "cli/run.h"
+
+void runConversion(int, char**) {}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+
+// The widths of the LZSS match code and the shortest match. The output file
+// records none of them: a decoder must be built for the same values.
+struct LzssSettings {
+    int32_t offsetBits = 8;      // the window reaches 2^offsetBits frames back
+    int32_t lengthBits = 8;      // the longest match is 2^lengthBits + minMatchLength - 1
+    int32_t minMatchLength = 1;  // the shortest match
+
+    int32_t windowSize() const { return int32_t{1} << offsetBits; }
+    int32_t longestMatch() const { return (int32_t{1} << lengthBits) + minMatchLength - 1; }
+    int32_t codeBits() const { return offsetBits + lengthBits; }
+    // Bits a match costs in the parse: its flag and its code, whatever packing writes it.
+    int32_t matchCost() const { return codeBits() + 1; }
+};
+
+// A literal costs its flag bit and its byte, whatever the settings.
+inline constexpr int32_t literalCost = 9;

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "lzss/lzss_settings.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+// The cheapest parse of one register stream into literals and matches under
+// the fixed bit-cost model: a literal costs 9 bits, a match offsetBits +
+// lengthBits + 1, whatever its length.
+class OptimalParser {
+public:
+    explicit OptimalParser(const LzssSettings& settings);
+
+    // Keeps a view of the stream (which must outlive the parser) and sizes
+    // the tables to n entries of 0.
+    void build(std::span<const uint8_t> stream, int32_t n);
+
+    // Fills the tables. With forceFinalLiteral the last position is a literal
+    // and no match may cover it. May be called again; nothing of an earlier
+    // run survives at a position the new parse visits.
+    void parse(bool forceFinalLiteral);
+
+    // True when the last step of the parse, walked from position 0, is a match.
+    bool endsInMatch() const;
+
+    int32_t size() const { return n_; }
+    // Bits the parse needs from position i to the end of the parsed range.
+    int32_t cost(int32_t i) const { return cost_[i]; }
+    // Length of the match coded at i; below minMatchLength means a literal.
+    int32_t length(int32_t i) const { return length_[i]; }
+    // Distance of the match at i: it copies from position i - distance on.
+    int32_t distance(int32_t i) const { return distance_[i]; }
+
+private:
+    LzssSettings settings_;
+    std::span<const uint8_t> stream_;
+    int32_t n_ = 0;
+    std::vector<int32_t> cost_;
+    std::vector<int32_t> length_;
+    std::vector<int32_t> distance_;
+};
