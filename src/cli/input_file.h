@@ -1,0 +1,9 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+// Checks that the input exists, is not empty and can be read, and loads it
+// whole. Throws Ex with a message naming the file otherwise.
+std::vector<uint8_t> loadInputFile(const std::filesystem::path& path);

@@ -1,0 +1,138 @@
+#include "cli/options.h"
+
+#include "cli/usage_error.h"
+
+#include <boost/program_options.hpp>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace po = boost::program_options;
+
+namespace {
+
+// Where the code widths came from.
+enum GivenMask : int { offsetGiven = 1, lengthGiven = 2, totalGiven = 4, presetGiven = 8 };
+
+// The help shows the values the settings hold when the options are declared.
+std::string withDefault(std::string text, int value)
+{
+    text.replace(text.find("{}"), 2, std::to_string(value));
+    return text;
+}
+
+struct Preset {
+    const char* name;
+    int offsetBits;
+    int lengthBits;
+};
+
+constexpr Preset presets[] = {{"eight", 4, 4}, {"twelve", 7, 5}, {"sixteen", 8, 8}};
+
+// Fills in the width that was not given and checks every bound; the order of
+// the checks decides which message a doubly wrong command line gets.
+void deriveAndValidate(int givenMask, int totalBits, LzssSettings& settings)
+{
+    if (totalBits < 8 || totalBits > 16) usageError("total match bits should be from 8 to 16");
+    switch (givenMask) {
+    case 0:
+    case offsetGiven:
+    case totalGiven:
+    case offsetGiven | totalGiven:
+        settings.lengthBits = totalBits - settings.offsetBits;
+        break;
+    case lengthGiven:
+    case lengthGiven | totalGiven:
+        settings.offsetBits = totalBits - settings.lengthBits;
+        break;
+    case offsetGiven | lengthGiven:
+    case presetGiven:
+        break;
+    default:
+        usageError("only two of OFFSET, LENGTH and TOTAL bits should be given");
+    }
+    if (settings.offsetBits < 0 || settings.offsetBits > 12) usageError("match offset bits should be from 0 to 12");
+    if (settings.lengthBits < 2 || settings.lengthBits > 16) usageError("match length bits should be from 2 to 16");
+    if (settings.minMatchLength < 1 || settings.minMatchLength > 16)
+        usageError("minimum match length should be from 1 to 16");
+    // The match code must fit its packing: two bytes at most, and one byte
+    // with room for the offset code when a half-byte holds the rest.
+    const int codeBits = settings.offsetBits + settings.lengthBits;
+    if (codeBits > 16) usageError("total match bits should be from 8 to 16");
+    if (codeBits >= 9 && codeBits <= 12 && settings.offsetBits > 8)
+        usageError("match offset bits should be from 0 to 8 for 9 to 12 total bits");
+}
+
+void takeFileNames(const std::vector<std::string>& files, RunOptions& options)
+{
+    if (files.empty()) usageError("regsqueeze requires atleast one input file");
+    if (files.size() > 2) usageError("too many arguments: one input file and one output file expected");
+    options.inputPath = files[0];
+    if (files.size() == 2) {
+        options.outputPath = files[1];
+    } else {
+        options.outputPath = options.inputPath;
+        options.outputPath.replace_extension(".lz16");
+    }
+}
+
+}  // namespace
+
+bool readCommandLine(int argc, char** argv, LzssSettings& settings, RunOptions& options)
+{
+    invocationName = argc > 0 && argv[0] != nullptr ? argv[0] : "";
+    int totalBits = settings.offsetBits + settings.lengthBits;
+
+    po::options_description description("Allowed options");
+    description.add_options()
+        ("help,h", "Shows this help")
+        ("quiet,q", "Don't show per stream compression")
+        ("verbose,v", "Shows match length/offset statistics")
+        ("offset,o", po::value<int>(&settings.offsetBits),
+         withDefault("Sets match offset bits (default = {})", settings.offsetBits).c_str())
+        ("length,l", po::value<int>(&settings.lengthBits),
+         withDefault("Sets match length bits (default = {})", settings.lengthBits).c_str())
+        ("min,m", po::value<int>(&settings.minMatchLength),
+         withDefault("Sets minimum match length (default = {})", settings.minMatchLength).c_str())
+        ("bits,b", po::value<int>(&totalBits),
+         withDefault("Sets match total bits (=offset+length) (default = {})", totalBits).c_str())
+        ("eight,8", "Sets default 8 bit match size")
+        ("twelve,2", "Sets default 12 bit match size")
+        ("sixteen,6", "Sets default 16 bit match size")
+        ("end,e", "Don't force a literal at end of stream")
+        ("old,x", "Old format with initial data only for skipped channels")
+        ("trim,t", "Tries to trim SAP-R file before compressing")
+        ("files", po::value<std::vector<std::string>>(), "optional input/output files");
+    po::positional_options_description positional;
+    positional.add("files", 2);
+
+    po::variables_map given;
+    po::store(po::command_line_parser(argc, argv).options(description).positional(positional).run(), given);
+    po::notify(given);
+
+    if (given.count("help")) {
+        std::cout << description << "\n";
+        return false;
+    }
+
+    options.verbosity = given.count("verbose") ? 2 : given.count("quiet") ? 0 : 1;
+    int givenMask = (given.count("offset") ? offsetGiven : 0) | (given.count("length") ? lengthGiven : 0) |
+                    (given.count("bits") ? totalGiven : 0);
+    for (const Preset& preset : presets) {
+        if (!given.count(preset.name)) continue;
+        settings.offsetBits = preset.offsetBits;
+        settings.lengthBits = preset.lengthBits;
+        totalBits = preset.offsetBits + preset.lengthBits;
+        givenMask |= presetGiven;
+    }
+    if (given.count("sixteen")) settings.minMatchLength = 1;
+    options.forceEndLiteral = !given.count("end");
+    options.oldFormat = given.count("old") != 0;
+    options.trim = given.count("trim") != 0;
+
+    deriveAndValidate(givenMask, totalBits, settings);
+    takeFileNames(given.count("files") ? given["files"].as<std::vector<std::string>>() : std::vector<std::string>{},
+                  options);
+    return true;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "lzss/lzss_settings.h"
+
+#include <filesystem>
+
+// The flags and file names of one run.
+struct RunOptions {
+    int verbosity = 1;            // 0 quiet, 1 default, 2 verbose
+    bool forceEndLiteral = true;  // false with "end"
+    bool oldFormat = false;       // true with "old"
+    bool trim = false;
+    std::filesystem::path inputPath;
+    std::filesystem::path outputPath;
+};
+
+// Reads and validates the command line into the settings and the run
+// options, storing the invocation name first. Returns false when the help
+// was printed and the run should end. A rule broken ends the process through
+// usageError; the option library's own errors are thrown.
+bool readCommandLine(int argc, char** argv, LzssSettings& settings, RunOptions& options);
