@@ -9,257 +9,150 @@
 
 namespace {
 
-struct TrimResult {
-    int32_t frameCount;
-    std::string messages;
-};
+using Frames = std::vector<RegisterFrame>;
 
-TrimResult trim(RegisterStreamSet& set)
-{
-    testing::internal::CaptureStderr();
-    const int32_t frameCount = trimSilenceAndLoop(set, set.frameCount, "rs");
-    return {frameCount, testing::internal::GetCapturedStderr()};
-}
-
-std::vector<RegisterFrame> repeated(const RegisterFrame& frame, int count)
-{
-    return std::vector<RegisterFrame>(static_cast<size_t>(count), frame);
-}
-
-std::vector<RegisterFrame> operator+(std::vector<RegisterFrame> front, const std::vector<RegisterFrame>& back)
+Frames operator+(Frames front, const Frames& back)
 {
     front.insert(front.end(), back.begin(), back.end());
     return front;
 }
 
-// Frames with AUDF1 = first, first + 1, ..., all distinct and sounding.
-std::vector<RegisterFrame> distinctTones(int first, int count)
+Frames repeated(const RegisterFrame& frame, int count)
 {
-    std::vector<RegisterFrame> frames;
+    return Frames(static_cast<size_t>(count), frame);
+}
+
+// Sounding frames with AUDF1 = first, first + 1, ..., all different.
+Frames tones(int first, int count)
+{
+    Frames frames;
     for (int i = 0; i < count; ++i) {
         frames.push_back(toneFrame(static_cast<uint8_t>(first + i)));
     }
     return frames;
 }
 
-// The 1000-frame song: 10 frames that never recur, then a 64-frame pattern.
-std::vector<RegisterFrame> introThenPattern()
+// Frame i is made by the given function.
+template <typename MakeFrame>
+Frames song(int count, MakeFrame makeFrame)
 {
-    std::vector<RegisterFrame> frames = distinctTones(200, 10);
-    const std::vector<RegisterFrame> pattern = distinctTones(0, 64);
-    while (frames.size() < 1000) {
-        frames.push_back(pattern[(frames.size() - 10) % pattern.size()]);
+    Frames frames;
+    for (int i = 0; i < count; ++i) {
+        frames.push_back(makeFrame(i));
     }
     return frames;
 }
 
+// 10 frames that never recur, then a pattern of 64 different frames to frame 999.
+Frames introThenPattern()
+{
+    return tones(200, 10) + song(990, [](int i) { return toneFrame(static_cast<uint8_t>(i % 64)); });
+}
+
+struct Trimmed {
+    int32_t frameCount;
+    std::string messages;
+};
+
+Trimmed trim(RegisterStreamSet& set)
+{
+    testing::internal::CaptureStderr();
+    const int32_t frameCount = trimSilenceAndLoop(set, set.frameCount, "rs");
+    return {frameCount, testing::internal::GetCapturedStderr()};
+}
+
+struct Case {
+    const char* what;
+    Frames frames;
+    int32_t frameCount;
+    std::string messages;
+};
+
 }  // namespace
 
-TEST(TrimSilence, EmptySongIsLeftAloneQuietly)
+TEST(TrimSilenceAndLoop, CutsTheSongAndSaysWhy)
 {
-    RegisterStreamSet set;
-    const TrimResult result = trim(set);
-    EXPECT_EQ(result.frameCount, 0);
-    EXPECT_EQ(result.messages, "");
+    const RegisterFrame silent{};
+    const std::string loop1000 = "rs: loop detected from frame 74 to 10 (of 1000)\n";
+    const Case cases[] = {
+        {"empty song", {}, 0, ""},
+        {"silent end", tones(1, 3) + repeated(silent, 2), 3, "rs: skipping 2 frames from the end."},
+        {"silent at both ends", repeated(silent, 4) + tones(1, 2) + repeated(silent, 5), 2,
+         "rs: skipping 5 frames from the end.rs: skipping 4 frames from the start."},
+        {"silence inside", tones(1, 1) + repeated(silent, 3) + tones(2, 1), 5, ""},
+        {"one volume bit is sound",
+         song(4, [](int i) {
+             RegisterFrame frame{0xFF, 0xF0, 0xFF, 0xF0, 0xFF, 0xF0, 0xFF, 0xF0, 0xFF};
+             frame[AUDC1 + 2 * i] = 0x01;
+             return frame;
+         }),
+         4, ""},
+        {"101 identical frames", repeated(toneFrame(7), 101), 1, "rs: loop detected from frame 1 to 0 (of 101)\n"},
+        {"100 identical frames", repeated(toneFrame(7), 100), 100, ""},
+        {"pattern after an intro", introThenPattern(), 74, loop1000},
+        {"silence cut before the search", repeated(silent, 5) + introThenPattern() + repeated(silent, 3), 74,
+         "rs: skipping 3 frames from the end.rs: skipping 5 frames from the start." + loop1000},
+        {"silent channel's AUDF unheard",
+         song(200, [](int i) { return RegisterFrame{uint8_t(i), 0, uint8_t(i % 2), 0xA4, 0, 0, 0, 0, 0}; }), 2,
+         "rs: loop detected from frame 2 to 0 (of 200)\n"},
+        {"sounding channel's AUDF heard", song(200, [](int i) { return toneFrame(uint8_t(i % 3)); }), 3,
+         "rs: loop detected from frame 3 to 0 (of 200)\n"},
+        {"AUDCTL unheard in silent frames",
+         song(201, [](int i) { return i % 2 ? RegisterFrame{0, 0, 0, 0, 0, 0, 0, 0, uint8_t(i)} : toneFrame(1); }), 2,
+         "rs: loop detected from frame 2 to 0 (of 201)\n"},
+        {"AUDCTL heard with sound",
+         song(200, [](int i) { return RegisterFrame{1, 0xA8, 0, 0, 0, 0, 0, 0, uint8_t(i % 4)}; }), 4,
+         "rs: loop detected from frame 4 to 0 (of 200)\n"},
+        {"loop start 101 frames before the end", tones(0, 99) + repeated(toneFrame(250), 101), 100,
+         "rs: loop detected from frame 100 to 99 (of 200)\n"},
+        {"loop start 100 frames before the end", tones(0, 100) + repeated(toneFrame(250), 100), 200, ""},
+        {"51 frames repeated", tones(0, 100) + tones(0, 51), 100, "rs: loop detected from frame 100 to 0 (of 151)\n"},
+        {"50 frames repeated", tones(0, 100) + tones(0, 50), 150, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RegisterStreamSet set = streamsFromFrames(c.frames);
+        const Trimmed trimmed = trim(set);
+        EXPECT_EQ(trimmed.frameCount, c.frameCount);
+        EXPECT_EQ(trimmed.messages, c.messages);
+    }
 }
 
-TEST(TrimSilence, CutsSilentFramesAtTheEnd)
+TEST(TrimSilenceAndLoop, StartCutMovesEveryStreamToTheFront)
 {
-    RegisterStreamSet set = streamsFromFrames(distinctTones(1, 3) + repeated(silentFrame(), 2));
-    const TrimResult result = trim(set);
-    EXPECT_EQ(result.frameCount, 3);
-    EXPECT_EQ(result.messages, "rs: skipping 2 frames from the end.");
-}
-
-TEST(TrimSilence, CutsSilentFramesAtTheStartByMovingEveryStream)
-{
-    std::vector<RegisterFrame> frames = repeated(silentFrame(), 3) + distinctTones(1, 4);
-    // Silent frames may still hold values in every register; they go too.
-    for (int i = 0; i < 3; ++i) {
-        frames[i] = RegisterFrame{9, 0xA0, 9, 0x10, 9, 0xF0, 9, 0x00, 9};
-    }
-    for (int i = 3; i < 7; ++i) {
-        for (int r = 0; r < registersPerFrame; ++r) {
-            if (r != AUDC1) {
-                frames[i][r] = static_cast<uint8_t>(16 * i + r);
-            }
-        }
-    }
+    // Silent frames may hold anything but volume; every register differs.
+    const Frames frames = repeated(RegisterFrame{9, 0xA0, 9, 0x10, 9, 0xF0, 9, 0x00, 9}, 3) +
+                          song(4, [](int i) {
+                              RegisterFrame frame;
+                              for (int r = 0; r < registersPerFrame; ++r) {
+                                  frame[r] = static_cast<uint8_t>(0x11 * (i + 1) + 0x20 * r);
+                              }
+                              return frame;
+                          });
     RegisterStreamSet set = streamsFromFrames(frames);
 
-    const TrimResult result = trim(set);
+    const Trimmed trimmed = trim(set);
 
-    EXPECT_EQ(result.frameCount, 4);
-    EXPECT_EQ(result.messages, "rs: skipping 3 frames from the start.");
+    EXPECT_EQ(trimmed.frameCount, 4);
+    EXPECT_EQ(trimmed.messages, "rs: skipping 3 frames from the start.");
     for (int r = 0; r < registersPerFrame; ++r) {
-        ASSERT_EQ(set.streams[r].size(), 7u) << "streams are not shortened";
+        ASSERT_EQ(set.streams[r].size(), frames.size()) << "streams keep their length";
         for (int i = 0; i < 4; ++i) {
             EXPECT_EQ(set.streams[r][i], frames[i + 3][r]) << "register " << r << ", frame " << i;
         }
     }
 }
 
-TEST(TrimSilence, ReportsTheEndCutBeforeTheStartCut)
+TEST(TrimSilenceAndLoop, CompletelySilentSongIsDroppedUntouched)
 {
-    RegisterStreamSet set = streamsFromFrames(repeated(silentFrame(), 4) + distinctTones(1, 2) +
-                                              repeated(silentFrame(), 5));
-    const TrimResult result = trim(set);
-    EXPECT_EQ(result.frameCount, 2);
-    EXPECT_EQ(result.messages, "rs: skipping 5 frames from the end.rs: skipping 4 frames from the start.");
-    EXPECT_EQ(set.streams[AUDF1][0], 1);
-    EXPECT_EQ(set.streams[AUDF1][1], 2);
-}
-
-TEST(TrimSilence, KeepsSilenceBetweenSoundingFrames)
-{
-    const std::vector<RegisterFrame> frames = distinctTones(1, 1) + repeated(silentFrame(), 3) + distinctTones(2, 1);
-    RegisterStreamSet set = streamsFromFrames(frames);
-    const TrimResult result = trim(set);
-    EXPECT_EQ(result.frameCount, 5);
-    EXPECT_EQ(result.messages, "");
-}
-
-TEST(TrimSilence, SilenceDependsOnlyOnTheVolumeBits)
-{
-    // Each frame has one channel with a volume of 1 and every other register
-    // busy; none of them is silent.
-    std::vector<RegisterFrame> frames;
-    for (int audc : {AUDC1, AUDC2, AUDC3, AUDC4}) {
-        RegisterFrame frame{0xFF, 0xF0, 0xFF, 0xF0, 0xFF, 0xF0, 0xFF, 0xF0, 0xFF};
-        frame[audc] = 0x01;
-        frames.push_back(frame);
-    }
-    RegisterStreamSet set = streamsFromFrames(frames);
-    const TrimResult result = trim(set);
-    EXPECT_EQ(result.frameCount, 4);
-    EXPECT_EQ(result.messages, "");
-}
-
-TEST(TrimSilence, CompletelySilentSongIsDroppedAndLeftUntouched)
-{
-    std::vector<RegisterFrame> frames = repeated(silentFrame(), 6);
-    frames[2] = RegisterFrame{1, 0x20, 2, 0x40, 3, 0x60, 4, 0x80, 5};  // no volume anywhere
+    Frames frames = repeated(RegisterFrame{}, 6);
+    frames[2] = RegisterFrame{1, 0x20, 2, 0x40, 3, 0x60, 4, 0x80, 5};
     RegisterStreamSet set = streamsFromFrames(frames);
     const RegisterStreamSet before = set;
 
-    const TrimResult result = trim(set);
+    const Trimmed trimmed = trim(set);
 
-    EXPECT_EQ(result.frameCount, 0);
-    EXPECT_EQ(result.messages, "rs: song is completely silent, skipping.");
+    EXPECT_EQ(trimmed.frameCount, 0);
+    EXPECT_EQ(trimmed.messages, "rs: song is completely silent, skipping.");
     EXPECT_EQ(set.streams, before.streams);
-}
-
-TEST(TrimLoop, IdenticalFramesLoopOnTheFirstFrame)
-{
-    RegisterStreamSet set = streamsFromFrames(repeated(toneFrame(7), 101));
-    const TrimResult result = trim(set);
-    EXPECT_EQ(result.frameCount, 1);
-    EXPECT_EQ(result.messages, "rs: loop detected from frame 1 to 0 (of 101)\n");
-}
-
-TEST(TrimLoop, HundredFramesAreNotSearched)
-{
-    RegisterStreamSet set = streamsFromFrames(repeated(toneFrame(7), 100));
-    const TrimResult result = trim(set);
-    EXPECT_EQ(result.frameCount, 100);
-    EXPECT_EQ(result.messages, "");
-}
-
-TEST(TrimLoop, PatternAfterAnIntroLoopsBackToThePatternStart)
-{
-    RegisterStreamSet set = streamsFromFrames(introThenPattern());
-    const TrimResult result = trim(set);
-    EXPECT_EQ(result.frameCount, 74);
-    EXPECT_EQ(result.messages, "rs: loop detected from frame 74 to 10 (of 1000)\n");
-}
-
-TEST(TrimLoop, SearchesOnlyWhatTheSilenceCutsLeave)
-{
-    RegisterStreamSet set = streamsFromFrames(repeated(silentFrame(), 5) + introThenPattern() +
-                                              repeated(silentFrame(), 3));
-    const TrimResult result = trim(set);
-    EXPECT_EQ(result.frameCount, 74);
-    EXPECT_EQ(result.messages,
-              "rs: skipping 3 frames from the end."
-              "rs: skipping 5 frames from the start."
-              "rs: loop detected from frame 74 to 10 (of 1000)\n");
-    EXPECT_EQ(set.streams[AUDF1][0], 200);
-    EXPECT_EQ(set.streams[AUDF1][10], 0);
-}
-
-TEST(TrimLoop, IgnoresWhatSilentChannelsHold)
-{
-    // Channel 1 is silent and its AUDF changes every frame; channel 2 plays
-    // a two-frame pattern.
-    std::vector<RegisterFrame> frames;
-    for (int i = 0; i < 200; ++i) {
-        frames.push_back(RegisterFrame{static_cast<uint8_t>(i), 0, static_cast<uint8_t>(i % 2), 0xA4, 0, 0, 0, 0, 0});
-    }
-    RegisterStreamSet set = streamsFromFrames(frames);
-    const TrimResult result = trim(set);
-    EXPECT_EQ(result.frameCount, 2);
-    EXPECT_EQ(result.messages, "rs: loop detected from frame 2 to 0 (of 200)\n");
-}
-
-TEST(TrimLoop, HearsTheAudfOfASoundingChannel)
-{
-    std::vector<RegisterFrame> frames;
-    for (int i = 0; i < 200; ++i) {
-        frames.push_back(toneFrame(static_cast<uint8_t>(i % 3)));
-    }
-    RegisterStreamSet set = streamsFromFrames(frames);
-    const TrimResult result = trim(set);
-    EXPECT_EQ(result.frameCount, 3);
-    EXPECT_EQ(result.messages, "rs: loop detected from frame 3 to 0 (of 200)\n");
-}
-
-TEST(TrimLoop, IgnoresAudctlOnlyWhileEveryChannelIsSilent)
-{
-    // Silent frames in the middle with a changing AUDCTL still repeat.
-    std::vector<RegisterFrame> withSilentGaps;
-    for (int i = 0; i < 200; ++i) {
-        RegisterFrame frame = i % 2 == 0 ? toneFrame(1) : silentFrame();
-        frame[AUDCTL] = static_cast<uint8_t>(i % 2 == 0 ? 0x01 : i);
-        withSilentGaps.push_back(frame);
-    }
-    RegisterStreamSet gaps = streamsFromFrames(withSilentGaps);
-    EXPECT_EQ(trim(gaps).frameCount, 2);
-
-    // A changing AUDCTL under a sounding channel is heard.
-    std::vector<RegisterFrame> withSound;
-    for (int i = 0; i < 200; ++i) {
-        RegisterFrame frame = toneFrame(1);
-        frame[AUDCTL] = static_cast<uint8_t>(i % 4);
-        withSound.push_back(frame);
-    }
-    RegisterStreamSet sound = streamsFromFrames(withSound);
-    EXPECT_EQ(trim(sound).frameCount, 4);
-}
-
-TEST(TrimLoop, LoopMustStartAtLeast101FramesBeforeTheEnd)
-{
-    // 200 frames, steady from frame 99 (the last loop start tried) or from 100.
-    RegisterStreamSet early = streamsFromFrames(distinctTones(0, 99) + repeated(toneFrame(250), 101));
-    TrimResult result = trim(early);
-    EXPECT_EQ(result.frameCount, 100);
-    EXPECT_EQ(result.messages, "rs: loop detected from frame 100 to 99 (of 200)\n");
-
-    RegisterStreamSet late = streamsFromFrames(distinctTones(0, 100) + repeated(toneFrame(250), 100));
-    result = trim(late);
-    EXPECT_EQ(result.frameCount, 200);
-    EXPECT_EQ(result.messages, "");
-}
-
-TEST(TrimLoop, RepetitionMustCoverAtLeast51Frames)
-{
-    // The first 100 frames come back, for 51 frames or for only 50.
-    RegisterStreamSet longEnough = streamsFromFrames(distinctTones(0, 100) + distinctTones(0, 51));
-    TrimResult result = trim(longEnough);
-    EXPECT_EQ(result.frameCount, 100);
-    EXPECT_EQ(result.messages, "rs: loop detected from frame 100 to 0 (of 151)\n");
-
-    RegisterStreamSet tooShort = streamsFromFrames(distinctTones(0, 100) + distinctTones(0, 50));
-    result = trim(tooShort);
-    EXPECT_EQ(result.frameCount, 150);
-    EXPECT_EQ(result.messages, "");
 }
