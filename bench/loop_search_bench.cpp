@@ -1,7 +1,7 @@
 // The plain ordered loop search against the linear one on long songs.
 //
 // A song without a loop is the plain search's worst realistic case: it tries
-// every pair, about m * m / 2 of them. At 100,000 frames that takes tens of
+// every pair, about m * m / 2 of them. At 100,000 frames that takes over ten
 // seconds, so the plain search runs on it for one iteration only; the fast
 // search runs as often as Google Benchmark likes. A song that almost loops,
 // broken at its last frame, makes the plain search compare the whole tail
