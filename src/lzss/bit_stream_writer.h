@@ -13,6 +13,8 @@
 class BitStreamWriter {
 public:
     // The file is not owned; with no file the bytes are only kept in memory.
+    // Throws std::invalid_argument for code widths that no packing holds:
+    // above 16 bits, or 9 to 12 bits with more than 8 offset bits.
     explicit BitStreamWriter(const LzssSettings& settings, std::FILE* file = nullptr);
 
     void putFlag(int bit);
@@ -22,7 +24,8 @@ public:
 
     // Writes the bytes in use to the file and starts afresh: control bytes
     // and half-bytes are not continued after a flush. Returns false when the
-    // file did not take every byte.
+    // file did not take every byte. Between two flushes the buffer grows as
+    // needed, since a flush would break the control bytes and half-bytes.
     bool flush();
 
     // Bytes handed to the file so far.

@@ -11,10 +11,13 @@
 // lengthBits + 1, whatever its length.
 class OptimalParser {
 public:
+    // Throws std::invalid_argument for widths above 16 bits or a minimum
+    // match length outside 1..16.
     explicit OptimalParser(const LzssSettings& settings);
 
     // Keeps a view of the stream (which must outlive the parser) and sizes
-    // the tables to n entries of 0.
+    // the tables to n entries of 0. Throws std::invalid_argument when n is
+    // negative or beyond the stream.
     void build(std::span<const uint8_t> stream, int32_t n);
 
     // Fills the tables. With forceFinalLiteral the last position is a literal
@@ -27,6 +30,7 @@ public:
 
     int32_t size() const { return n_; }
     // Bits the parse needs from position i to the end of the parsed range.
+    // A forced final literal lies outside that range: it costs 0 here.
     int32_t cost(int32_t i) const { return cost_[i]; }
     // Length of the match coded at i; below minMatchLength means a literal.
     int32_t length(int32_t i) const { return length_[i]; }

@@ -1,0 +1,107 @@
+#include "lzss/bit_stream_writer.h"
+
+#include <stdexcept>
+
+namespace {
+
+// Codes wider than 16 bits do not fit the two-byte packing, and a
+// 9-to-12-bit code keeps its whole offset in its first byte.
+bool hasPacking(const LzssSettings& settings)
+{
+    const int32_t width = settings.codeBits();
+    if (settings.offsetBits < 0 || settings.lengthBits < 0 || width > 16)
+        return false;
+    return width < 9 || width > 12 || settings.offsetBits <= 8;
+}
+
+constexpr std::size_t typicalChunkSize = 65536;
+
+} // namespace
+
+BitStreamWriter::BitStreamWriter(const LzssSettings& settings, std::FILE* file)
+    : settings_(settings), file_(file)
+{
+    if (!hasPacking(settings))
+        throw std::invalid_argument("no packing holds a match code of these widths");
+    buffer_.reserve(typicalChunkSize);
+}
+
+void BitStreamWriter::putFlag(int bit)
+{
+    if (controlIndex_ < 0) {
+        controlIndex_ = static_cast<int32_t>(buffer_.size());
+        buffer_.push_back(0);
+        flagCount_ = 0;
+    }
+    if (bit != 0)
+        buffer_[controlIndex_] |= static_cast<uint8_t>(1u << flagCount_);
+    if (++flagCount_ == 8) {
+        controlIndex_ = -1;
+        flagCount_ = 0;
+    }
+}
+
+void BitStreamWriter::putByte(uint8_t byte)
+{
+    buffer_.push_back(byte);
+}
+
+void BitStreamWriter::putMatchCode(int32_t offsetCode, int32_t lengthCode)
+{
+    // Unsigned arithmetic wraps, which is exactly the modulo 256 and 65536
+    // that the packings ask for.
+    const uint32_t offset = static_cast<uint32_t>(offsetCode);
+    const uint32_t length = static_cast<uint32_t>(lengthCode);
+    const int32_t offsetBits = settings_.offsetBits;
+    const int32_t width = settings_.codeBits();
+
+    if (width <= 8) {
+        putByte(static_cast<uint8_t>((offset << settings_.lengthBits) + length));
+        return;
+    }
+
+    if (width <= 12) {
+        const int32_t lowLengthBits = 8 - offsetBits;
+        const uint32_t lowLengthMask = (1u << lowLengthBits) - 1;
+        putByte(static_cast<uint8_t>((offset << lowLengthBits) + (length & lowLengthMask)));
+        const uint32_t highLength = length >> lowLengthBits;
+        // Two codes share one half-byte slot, opened by the first of them
+        // right after its own byte.
+        if (halfByteIndex_ < 0) {
+            halfByteIndex_ = static_cast<int32_t>(buffer_.size());
+            putByte(static_cast<uint8_t>(highLength & 0x0F));
+        } else {
+            buffer_[halfByteIndex_] |= static_cast<uint8_t>(highLength << 4);
+            halfByteIndex_ = -1;
+        }
+        return;
+    }
+
+    // The length field holds length code + 1; at the largest length code
+    // that carries into the bit above the field, or out of the 16 bits.
+    const uint32_t code = ((length + 1) << offsetBits) + offset;
+    putByte(static_cast<uint8_t>(code));
+    putByte(static_cast<uint8_t>(code >> 8));
+}
+
+bool BitStreamWriter::flush()
+{
+    bool fileTookAll = true;
+    if (!buffer_.empty()) {
+        flushed_.insert(flushed_.end(), buffer_.begin(), buffer_.end());
+        if (file_ != nullptr) {
+            fileTookAll = std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size();
+            // Without this a full disk would only show when the file is closed.
+            std::fflush(file_);
+        }
+    }
+    if (file_ != nullptr && std::ferror(file_))
+        fileTookAll = false;
+
+    total_ += static_cast<int32_t>(buffer_.size());
+    buffer_.clear();
+    flagCount_ = 0;
+    controlIndex_ = -1;
+    halfByteIndex_ = -1;
+    return fileTookAll;
+}
