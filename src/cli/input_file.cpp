@@ -1,8 +1,16 @@
 #include "cli/input_file.h"
 
+#include "capture/gzip_input.h"
 #include "cli/ex.h"
 
 #include <fstream>
+
+namespace {
+
+// No POKEY song comes near this; a larger result is a broken or hostile file.
+constexpr size_t inflatedLimit = 256u * 1024 * 1024;
+
+}  // namespace
 
 std::vector<uint8_t> loadInputFile(const std::filesystem::path& path)
 {
@@ -16,5 +24,13 @@ std::vector<uint8_t> loadInputFile(const std::filesystem::path& path)
     // A file that cannot be read must not pass as zeros.
     if (!in || static_cast<uint64_t>(in.gcount()) != size)
         throw Ex() << "File '" << path.string() << "' cannot be read\n";
-    return bytes;
+
+    if (!isGzip(bytes)) return bytes;
+    try {
+        return inflateGzip(bytes, inflatedLimit);
+    } catch (const GzipTooLarge&) {
+        throw Ex() << "File '" << path.string() << "' is too large when decompressed\n";
+    } catch (const GzipError&) {
+        throw Ex() << "File '" << path.string() << "' is not a valid gzip stream\n";
+    }
 }

@@ -1,0 +1,168 @@
+#include "lzss/decoder.h"
+
+#include "lzss/compressed_file.h"
+
+#include <array>
+#include <optional>
+
+namespace {
+
+// Reads bytes, flags and match codes in the order the writer put them.
+class StepReader {
+public:
+    StepReader(std::span<const uint8_t> bytes, const LzssSettings& settings) : bytes_(bytes), settings_(settings) {}
+
+    std::optional<uint8_t> byte()
+    {
+        if (at_ >= bytes_.size()) return std::nullopt;
+        return bytes_[at_++];
+    }
+
+    std::optional<int> flag()
+    {
+        if (flagsLeft_ == 0) {
+            const auto control = byte();
+            if (!control) return std::nullopt;
+            control_ = *control;
+            flagsLeft_ = 8;
+        }
+        const int bit = control_ & 1;
+        control_ >>= 1;
+        --flagsLeft_;
+        return bit;
+    }
+
+    struct Code {
+        int32_t offsetCode;
+        int32_t lengthCode;
+    };
+
+    std::optional<Code> matchCode()
+    {
+        const int32_t offsetBits = settings_.offsetBits;
+        const int32_t lengthBits = settings_.lengthBits;
+        const int32_t codeBits = offsetBits + lengthBits;
+        const auto first = byte();
+        if (!first) return std::nullopt;
+        if (codeBits <= 8) return Code{*first >> lengthBits, *first & ((1 << lengthBits) - 1)};
+        if (codeBits <= 12) {
+            const int32_t lowBits = 8 - offsetBits;
+            const int32_t low = *first & ((1 << lowBits) - 1);
+            int32_t high;
+            if (halfByteWaiting_) {
+                high = halfByte_ >> 4;
+                halfByteWaiting_ = false;
+            } else {
+                const auto slot = byte();
+                if (!slot) return std::nullopt;
+                halfByte_ = *slot;
+                halfByteWaiting_ = true;
+                high = halfByte_ & 0x0F;
+            }
+            return Code{*first >> lowBits, (high << lowBits) | low};
+        }
+        const auto second = byte();
+        if (!second) return std::nullopt;
+        const uint32_t value = *first | uint32_t{*second} << 8;
+        // The field above the offset holds length code + 1, modulo its width.
+        const uint32_t lengthField = value >> offsetBits;
+        const uint32_t lengthCode = (lengthField + (1u << lengthBits) - 1) & ((1u << lengthBits) - 1);
+        return Code{static_cast<int32_t>(value & ((1u << offsetBits) - 1)), static_cast<int32_t>(lengthCode)};
+    }
+
+    size_t position() const { return at_; }
+
+private:
+    std::span<const uint8_t> bytes_;
+    LzssSettings settings_;
+    size_t at_ = 0;
+    uint8_t control_ = 0;
+    int flagsLeft_ = 0;
+    uint8_t halfByte_ = 0;
+    bool halfByteWaiting_ = false;
+};
+
+struct Copy {
+    int32_t source = 0;     // the frame the next copied value comes from
+    int32_t remaining = 0;  // values still to copy
+};
+
+}  // namespace
+
+DecodedSong decodeCompressedFile(std::span<const uint8_t> bytes, const LzssSettings& settings, bool oldFormat,
+                                 int32_t maxFrames)
+{
+    DecodedSong song;
+    auto& streams = song.streams.streams;
+    StepReader reader(bytes, settings);
+
+    const auto mask = reader.byte();
+    if (!mask) {
+        song.error = "no channel mask";
+        return song;
+    }
+    std::array<bool, registersPerFrame> skipped{};
+    for (int c = 1; c < registersPerFrame; ++c) skipped[c] = (*mask >> (8 - c)) & 1;
+
+    std::array<uint8_t, registersPerFrame> initial{};
+    for (int c = registersPerFrame - 1; c >= 0; --c) {
+        if (oldFormat && !skipped[c]) continue;
+        const auto value = reader.byte();
+        if (!value) {
+            song.error = "initial values cut short";
+            return song;
+        }
+        initial[c] = *value;
+    }
+
+    int32_t frame = 0;
+    if (!oldFormat) {
+        for (int c = 0; c < registersPerFrame; ++c) streams[c].push_back(initial[c]);
+        frame = 1;
+    }
+    const int32_t window = settings.windowSize();
+    const int32_t base = offsetBase(oldFormat);
+    std::array<Copy, registersPerFrame> copies{};
+    size_t endOfLastFrame = reader.position();
+
+    for (; frame < maxFrames; ++frame) {
+        bool complete = true;
+        for (int c = registersPerFrame - 1; c >= 0 && complete; --c) {
+            if (skipped[c]) {
+                streams[c].push_back(initial[c]);
+                continue;
+            }
+            Copy& copy = copies[c];
+            if (copy.remaining == 0) {
+                const auto flag = reader.flag();
+                if (!flag) { complete = false; break; }
+                if (*flag == 1) {
+                    const auto value = reader.byte();
+                    if (!value) { complete = false; break; }
+                    streams[c].push_back(*value);
+                    continue;
+                }
+                const auto code = reader.matchCode();
+                if (!code) { complete = false; break; }
+                // The source is the one frame in the window whose index is
+                // congruent to the offset code plus the base.
+                const int32_t back = ((frame - 1 - code->offsetCode - base) % window + window) % window;
+                copy.source = frame - 1 - back;
+                copy.remaining = code->lengthCode + settings.minMatchLength;
+                if (copy.source < 0) {
+                    song.error = "match before the first frame at frame " + std::to_string(frame);
+                    song.streams.frameCount = frame;
+                    return song;
+                }
+            }
+            streams[c].push_back(streams[c][copy.source++]);
+            --copy.remaining;
+        }
+        if (!complete) break;
+        endOfLastFrame = reader.position();
+    }
+    song.streams.frameCount = frame;
+    for (auto& stream : streams) stream.resize(frame);
+    song.unreadBytes = static_cast<int64_t>(bytes.size() - endOfLastFrame);
+    return song;
+}

@@ -1,0 +1,81 @@
+#include "lzss/compressed_file.h"
+#include "lzss/decoder.h"
+#include "support/songs.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using testing_support::makeSong;
+using testing_support::SongShape;
+using testing_support::toStreams;
+
+namespace {
+
+std::vector<uint8_t> compressQuietly(const RegisterStreamSet& streams, const LzssSettings& settings, bool oldFormat,
+                                     bool forceEndLiteral)
+{
+    MatchHistograms histograms = makeHistograms(settings);
+    BitStreamWriter writer(settings);
+    testing::internal::CaptureStderr();
+    writeCompressedFile(streams, streams.frameCount, writer, settings, histograms, 0, forceEndLiteral, oldFormat);
+    testing::internal::GetCapturedStderr();
+    return writer.flushedBytes();
+}
+
+void expectRoundTrip(const std::vector<vgm::Frame>& frames, const LzssSettings& settings, bool oldFormat,
+                     bool forceEndLiteral)
+{
+    const RegisterStreamSet song = toStreams(frames);
+    const std::vector<uint8_t> bytes = compressQuietly(song, settings, oldFormat, forceEndLiteral);
+    const DecodedSong decoded = decodeCompressedFile(bytes, settings, oldFormat);
+    SCOPED_TRACE(::testing::Message() << "O=" << settings.offsetBits << " L=" << settings.lengthBits
+                                      << " M=" << settings.minMatchLength << " old=" << oldFormat
+                                      << " force=" << forceEndLiteral << " frames=" << frames.size());
+    EXPECT_EQ(decoded.error, "");
+    EXPECT_EQ(decoded.unreadBytes, 0);
+    ASSERT_EQ(decoded.streams.frameCount, song.frameCount);
+    EXPECT_EQ(decoded.streams.streams, song.streams);
+}
+
+}  // namespace
+
+TEST(RoundTrip, GeneratedSongsUnderPresetsAndOtherSettings)
+{
+    const LzssSettings settingsToTry[] = {{8, 8, 1}, {7, 5, 1}, {4, 4, 1}, {6, 10, 1}, {10, 6, 3},
+                                          {8, 4, 2}, {2, 6, 4},  {12, 4, 1}, {0, 16, 1}, {5, 3, 16}};
+    std::mt19937 rng(2026);
+    int songs = 0;
+    for (const LzssSettings& settings : settingsToTry) {
+        for (SongShape shape : {SongShape::Constant, SongShape::Music, SongShape::SmallAlphabet, SongShape::Noise}) {
+            for (int i = 0; i < 8; ++i, ++songs) {
+                const int32_t frames = 1 + static_cast<int32_t>(rng() % (i < 4 ? 40 : 700));
+                const auto song = makeSong(rng, frames, shape);
+                expectRoundTrip(song, settings, (songs & 1) != 0, (songs & 2) == 0);
+            }
+        }
+    }
+    EXPECT_EQ(songs, 320);
+}
+
+TEST(RoundTrip, EverySongEndingInAMatchStillDecodesWhole)
+{
+    // Constant and repeating songs end in a match in every stream. Without the
+    // forced literal, the data ends with the code of the last match, read
+    // while that copy still has frames to play: a player that stops as soon
+    // as its input runs out loses the rest of the copy, and nothing in the
+    // data tells it how many frames that is. This decoder keeps playing until
+    // a step needs a byte that is not there; every step of the song ends by
+    // the last frame, so that happens exactly at the song's end. With the
+    // forced literal the last byte of the data is channel 0's value for the
+    // last frame, so even a player that stops when its input runs out stops
+    // there.
+    std::mt19937 rng(5);
+    for (int i = 0; i < 20; ++i) {
+        const auto song = makeSong(rng, 50 + i * 37, i % 2 ? SongShape::Constant : SongShape::Music);
+        for (bool force : {false, true}) {
+            expectRoundTrip(song, LzssSettings{}, i % 3 == 0, force);
+            expectRoundTrip(song, LzssSettings{4, 4, 1}, i % 3 == 1, force);
+        }
+    }
+}

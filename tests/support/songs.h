@@ -1,0 +1,30 @@
+#pragma once
+
+#include "capture/register_streams.h"
+#include "vgm_writer.h"
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace testing_support {
+
+enum class SongShape {
+    Constant,       // every register holds one value
+    Music,          // held notes, volume envelopes and repeated bars
+    SmallAlphabet,  // random over a few values per register
+    Noise,          // random bytes
+};
+
+// A song of the given shape with AUDC values already normalised, so that it
+// comes back from a VGM file unchanged.
+std::vector<vgm::Frame> makeSong(std::mt19937& rng, int32_t frames, SongShape shape);
+
+// The streams the program builds from these frames.
+RegisterStreamSet toStreams(const std::vector<vgm::Frame>& frames);
+
+// The six-frame song of the worked examples: AUDF1 10 20 10 20 10 30,
+// AUDC1 A4 A4 A4 A6 A6 A8, AUDCTL 28, every other register 0.
+std::vector<vgm::Frame> sixFrameSong();
+
+}  // namespace testing_support

@@ -1,0 +1,52 @@
+// Writes a few small VGM files of our own for the fuzzer to start from:
+// single and dual chip, every kind of wait, other chips' commands, silence
+// at the ends and a loop.
+#include "vgm_writer.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool save(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}
+
+std::vector<vgm::Frame> tune(int frames, int silentEnds)
+{
+    std::vector<vgm::Frame> song;
+    for (int i = 0; i < frames; ++i) {
+        vgm::Frame frame{};
+        if (i >= silentEnds && i < frames - silentEnds) {
+            const int step = (i / 4) % 16;
+            frame = {static_cast<uint8_t>(60 + step * 7), static_cast<uint8_t>(0xA0 | (12 - i % 4)),
+                     static_cast<uint8_t>(120 - step), 0xA6, 0, 0, 0x10, static_cast<uint8_t>(step % 3 ? 0 : 0x88),
+                     0x28};
+        }
+        song.push_back(frame);
+    }
+    return song;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s DIRECTORY\n", argv[0]);
+        return 1;
+    }
+    const std::string dir = argv[1];
+    bool ok = save(dir + "/loop.vgm", vgm::writeVgm(tune(260, 8)));
+    ok &= save(dir + "/dual.vgm", vgm::writeVgm(tune(90, 2), {.chips = 2, .wait = vgm::Wait::Short, .foreignCommands = true}));
+    ok &= save(dir + "/waits.vgm", vgm::writeVgm(tune(40, 0), {.wait = vgm::Wait::Samples, .onlyChanges = false}));
+    ok &= save(dir + "/silent.vgm", vgm::writeVgm(std::vector<vgm::Frame>(30, vgm::Frame{}), {.wait = vgm::Wait::Ntsc}));
+    ok &= save(dir + "/one.vgm", vgm::writeVgm({vgm::Frame{1, 0xA1, 2, 0, 3, 0, 4, 0, 5}}));
+    if (!ok) std::perror(dir.c_str());
+    return ok ? 0 : 1;
+}
