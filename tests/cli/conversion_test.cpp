@@ -233,3 +233,53 @@ TEST(CompressedInput, BrokenAndOversizedVgzFilesAreRejected)
     EXPECT_EQ(bomb.err, "error: File '" + path.string() + "' is too large when decompressed\n\n");
     EXPECT_FALSE(std::filesystem::exists(dir / "song.lz16"));
 }
+
+TEST(Trimming, MessagesComeInOrderBeforeTheReportAndTheFileHoldsTheTrimmedSong)
+{
+    TempDir dir;
+    // 20 silent frames, a 30-frame intro, a 64-frame pattern three times, 10 silent frames.
+    std::vector<vgm::Frame> frames(20, vgm::Frame{0x55, 0xA0, 0, 0, 0, 0, 0, 0, 0x28});
+    for (int i = 0; i < 30; ++i) frames.push_back({static_cast<uint8_t>(200 + i), 0xA8, 1, 0, 0, 0, 0, 0, 0});
+    for (int repeat = 0; repeat < 3; ++repeat) {
+        for (int i = 0; i < 64; ++i)
+            frames.push_back({static_cast<uint8_t>(i), static_cast<uint8_t>(0xA1 + i % 15), 2, 0xA3, 0, 0, 0, 0, 0});
+    }
+    for (int i = 0; i < 10; ++i) frames.push_back({9, 0, 9, 0, 0, 0, 0, 0, 0});
+    writeFile(dir / "song.vgm", vgm::writeVgm(frames));
+
+    const ProgramResult result = runRegsqueeze({"-q", "-t", (dir / "song.vgm").string()}, "conv");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err.rfind("conv: skipping 10 frames from the end.conv: skipping 20 frames from the start."
+                               "conv: loop detected from frame 94 to 30 (of 222)\n",
+                               0),
+              0u)
+        << result.err;
+    EXPECT_NE(result.err.find("ratio: "), std::string::npos);
+
+    const DecodedSong decoded = decodeCompressedFile(readFile(dir / "song.lz16"), LzssSettings{}, false);
+    const RegisterStreamSet expected = toStreams({frames.begin() + 20, frames.begin() + 20 + 94});
+    EXPECT_EQ(decoded.streams.frameCount, 94);
+    EXPECT_EQ(decoded.streams.streams, expected.streams);
+}
+
+TEST(Trimming, ASilentSongEndsTheRunWithoutAFile)
+{
+    TempDir dir;
+    writeFile(dir / "quiet.vgm", vgm::writeVgm(std::vector<vgm::Frame>(50, vgm::Frame{0x40, 0xC0, 1, 0, 2, 0, 3, 0x10, 0x28})));
+    const ProgramResult result = runRegsqueeze({"-t", (dir / "quiet.vgm").string()}, "conv");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "conv: song is completely silent, skipping.");
+    EXPECT_FALSE(std::filesystem::exists(dir / "quiet.lz16"));
+}
+
+TEST(Trimming, UnopenableOutputIsReportedAfterTheTrimmingMessages)
+{
+    TempDir dir;
+    const std::vector<vgm::Frame> frames = {{}, {}, {}, {1, 0xA1, 0, 0, 0, 0, 0, 0, 0}};
+    writeFile(dir / "song.vgm", vgm::writeVgm(frames));
+    const auto output = (dir / "missing/out.lz16").string();
+    const ProgramResult result = runRegsqueeze({"-t", (dir / "song.vgm").string(), output}, "conv");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "conv: skipping 3 frames from the start.conv: can't open output file '" + output +
+                              "': No such file or directory\n");
+}

@@ -1,5 +1,6 @@
 #include "lzss/compressed_file.h"
 #include "lzss/decoder.h"
+#include "support/in_memory_conversion.h"
 #include "support/songs.h"
 
 #include <gtest/gtest.h>
@@ -78,4 +79,23 @@ TEST(RoundTrip, EverySongEndingInAMatchStillDecodesWhole)
             expectRoundTrip(song, LzssSettings{4, 4, 1}, i % 3 == 1, force);
         }
     }
+}
+
+TEST(RoundTrip, EveryValidSettingFormatAndEndRule)
+{
+    std::mt19937 rng(42);
+    const SongShape shapes[] = {SongShape::Constant, SongShape::Music, SongShape::SmallAlphabet, SongShape::Noise};
+    int tried = 0;
+    for (int32_t minMatch = 1; minMatch <= 16; ++minMatch) {
+        for (const LzssSettings& settings : testing_support::validSettings(minMatch)) {
+            // Mostly short songs, with an occasional long one, so that every
+            // combination is covered in a few seconds.
+            const int32_t frames = rng() % 16 == 0 ? 1000 + static_cast<int32_t>(rng() % 2000)
+                                                   : 1 + static_cast<int32_t>(rng() % 120);
+            const auto song = makeSong(rng, frames, shapes[rng() % 4]);
+            expectRoundTrip(song, settings, tried % 2 == 1, tried % 4 < 2);
+            ++tried;
+        }
+    }
+    EXPECT_EQ(tried, 16 * 114);
 }

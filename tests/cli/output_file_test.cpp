@@ -1,0 +1,34 @@
+#include "cli/output_file.h"
+
+#include "lzss/compressed_file.h"
+#include "support/songs.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+
+// Simulates an encoder that puts one wrong byte into the file: the check
+// must stop the run with status 1 and leave no output behind.
+TEST(OutputFileDeathTest, UndecodableOutputIsRemovedAndReported)
+{
+    TempDir dir;
+    const auto path = dir / "song.lz16";
+    std::mt19937 rng(23);
+    const RegisterStreamSet song = toStreams(makeSong(rng, 200, SongShape::SmallAlphabet));
+    MatchHistograms histograms = makeHistograms(LzssSettings{});
+    BitStreamWriter writer(LzssSettings{});
+    testing::internal::CaptureStderr();
+    writeCompressedFile(song, song.frameCount, writer, LzssSettings{}, histograms, 0, true, false);
+    testing::internal::GetCapturedStderr();
+    std::vector<uint8_t> corrupted = writer.flushedBytes();
+    corrupted[corrupted.size() / 2] ^= 0x10;
+    writeFile(path, corrupted);
+
+    requireDecodableOutput(writer.flushedBytes(), song, song.frameCount, LzssSettings{}, false, path);
+    EXPECT_TRUE(std::filesystem::exists(path));  // sound output stays
+
+    EXPECT_EXIT(requireDecodableOutput(corrupted, song, song.frameCount, LzssSettings{}, false, path),
+                testing::ExitedWithCode(1), ": internal error: output does not decode to the input; nothing written\n");
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
