@@ -2,29 +2,17 @@
 
 #include "lzss/compressed_file.h"
 #include "lzss/decoder.h"
+#include "support/compress_quietly.h"
 #include "support/songs.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
+using testing_support::compressQuietly;
 using testing_support::makeSong;
 using testing_support::SongShape;
 using testing_support::toStreams;
-
-namespace {
-
-std::vector<uint8_t> compressQuietly(const RegisterStreamSet& streams, const LzssSettings& settings, bool oldFormat)
-{
-    MatchHistograms histograms = makeHistograms(settings);
-    BitStreamWriter writer(settings);
-    testing::internal::CaptureStderr();
-    writeCompressedFile(streams, streams.frameCount, writer, settings, histograms, 0, true, oldFormat);
-    testing::internal::GetCapturedStderr();
-    return writer.flushedBytes();
-}
-
-}  // namespace
 
 // A broken encoder shows as bytes that differ from what the song needs;
 // each kind of damage must be caught.

@@ -1,28 +1,19 @@
 #include "lzss/compressed_file.h"
 #include "lzss/decoder.h"
 #include "support/in_memory_conversion.h"
+#include "support/compress_quietly.h"
 #include "support/songs.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
+using testing_support::compressQuietly;
 using testing_support::makeSong;
 using testing_support::SongShape;
 using testing_support::toStreams;
 
 namespace {
-
-std::vector<uint8_t> compressQuietly(const RegisterStreamSet& streams, const LzssSettings& settings, bool oldFormat,
-                                     bool forceEndLiteral)
-{
-    MatchHistograms histograms = makeHistograms(settings);
-    BitStreamWriter writer(settings);
-    testing::internal::CaptureStderr();
-    writeCompressedFile(streams, streams.frameCount, writer, settings, histograms, 0, forceEndLiteral, oldFormat);
-    testing::internal::GetCapturedStderr();
-    return writer.flushedBytes();
-}
 
 void expectRoundTrip(const std::vector<vgm::Frame>& frames, const LzssSettings& settings, bool oldFormat,
                      bool forceEndLiteral)
