@@ -283,3 +283,40 @@ TEST(Trimming, UnopenableOutputIsReportedAfterTheTrimmingMessages)
     EXPECT_EQ(result.err, "conv: skipping 3 frames from the start.conv: can't open output file '" + output +
                               "': No such file or directory\n");
 }
+
+TEST(ConversionEdges, OneFrameSongsInBothFormats)
+{
+    TempDir dir;
+    writeFile(dir / "one.vgm", vgm::writeVgm({vgm::Frame{0x3C, 0xA4, 1, 0, 2, 0, 3, 0, 0x28}}));
+    const ProgramResult latest = runRegsqueeze({(dir / "one.vgm").string()});
+    EXPECT_EQ(latest.status, 0);
+    EXPECT_EQ(latest.err.rfind("Skipping channel #8, set with $28.\n", 0), 0u);
+    EXPECT_NE(latest.err.find("WARNING: stream #0 contains only $3C, should not be included in output!\n"),
+              std::string::npos);
+    EXPECT_EQ(readFile(dir / "one.lz16"), (std::vector<uint8_t>{0xFF, 0x28, 0, 3, 0, 2, 0, 1, 0xA4, 0x3C}));
+
+    EXPECT_EQ(runRegsqueeze({"-x", (dir / "one.vgm").string()}).status, 0);
+    EXPECT_EQ(readFile(dir / "one.lz16"), (std::vector<uint8_t>{0xFF, 0x28, 0, 3, 0, 2, 0, 1, 0xA4, 0x01, 0x3C}));
+}
+
+TEST(ConversionEdges, EndRuleWithAndWithoutTheEndOption)
+{
+    TempDir dir;
+    std::vector<vgm::Frame> frames;
+    for (int i = 0; i < 90; ++i) frames.push_back({static_cast<uint8_t>(i % 3), 0xA5, 0, 0, 0, 0, 0, 0, 0});
+    writeFile(dir / "song.vgm", vgm::writeVgm(frames));
+
+    const ProgramResult forced = runRegsqueeze({"-q", (dir / "song.vgm").string()});
+    EXPECT_EQ(forced.err.rfind("LZSS: fixing up stream #0 to end in a literal\nLZSS: max offset= 256,", 0), 0u)
+        << forced.err;
+    EXPECT_EQ(readFile(dir / "song.lz16").back(), 89 % 3);
+
+    const ProgramResult unforced = runRegsqueeze({"-q", "-e", (dir / "song.vgm").string()});
+    EXPECT_EQ(unforced.err.rfind("WARNING: stream does not end in a literal.\n"
+                                 "WARNING: this can produce errors at the end of decoding.\nLZSS: max offset= 256,",
+                                 0),
+              0u)
+        << unforced.err;
+    const DecodedSong decoded = decodeCompressedFile(readFile(dir / "song.lz16"), LzssSettings{}, false);
+    EXPECT_EQ(decoded.streams.frameCount, 90);
+}
