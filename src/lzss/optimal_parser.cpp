@@ -1,41 +1,10 @@
 #include "lzss/optimal_parser.h"
 
+#include "lzss/window_runs.h"
+
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
-
-namespace {
-
-struct LongestMatch {
-    int32_t length = 0;
-    int32_t distance = 0;
-};
-
-// Compares every candidate in the window, farthest first, and keeps a
-// candidate only when it is strictly longer, so that among equally long
-// matches the farthest one wins. Copies may overlap position i: a decoder
-// copying byte by byte reproduces them.
-LongestMatch findLongestMatch(std::span<const uint8_t> stream, int32_t i, int32_t rangeEnd,
-                              const LzssSettings& settings)
-{
-    const int32_t maxLength = std::min(settings.longestMatch(), rangeEnd - i);
-    const int32_t start = std::max(0, i - settings.windowSize());
-    const uint8_t* bytes = stream.data();
-    LongestMatch best;
-    // Once a candidate reaches maxLength no nearer one can be strictly
-    // longer, so stopping there changes nothing but the time taken; it is
-    // what keeps long constant runs affordable.
-    for (int32_t p = start; p < i && best.length < maxLength; ++p) {
-        int32_t k = 0;
-        while (k < maxLength && bytes[p + k] == bytes[i + k])
-            ++k;
-        if (k > best.length)
-            best = {k, i - p};
-    }
-    return best;
-}
-
-} // namespace
 
 OptimalParser::OptimalParser(const LzssSettings& settings) : settings_(settings)
 {
@@ -58,6 +27,10 @@ void OptimalParser::build(std::span<const uint8_t> stream, int32_t n)
     cost_.assign(n, 0);
     length_.assign(n, 0);
     distance_.assign(n, 0);
+    // The working space is taken here so that parse allocates nothing.
+    runs_.prepare(settings_, stream.first(n));
+    if (settings_.minMatchLength > 1)
+        minimumStack_.assign(static_cast<std::size_t>(n) + 1, 0);
 }
 
 void OptimalParser::parse(bool forceFinalLiteral)
@@ -77,32 +50,110 @@ void OptimalParser::parse(bool forceFinalLiteral)
             return;
     }
 
+    // First every position's longest match, left in the length and distance
+    // tables; the costs below then replace each length by the one chosen.
+    runs_.findLongestMatches(rangeEnd, length_.data(), distance_.data());
+
     const int32_t last = rangeEnd - 1;
     cost_[last] = literalCost;
     length_[last] = 0;
     distance_[last] = 0;
+    if (settings_.minMatchLength == 1)
+        chooseLengthsFromLongest(rangeEnd);
+    else
+        chooseLengthsByLeastCost(rangeEnd);
+}
 
+// With a minimum match length of 1 the cost never rises along the stream,
+// up to the range's last position: cost[i + 1] <= cost[i] for i + 1 <= N - 2,
+// where N is the end of the range. The table holds the true least costs,
+// since every length from the minimum to the longest is tried at each
+// position and any shorter match is a prefix of the longest. Take the
+// cheapest parse from i <= N - 3. If it starts with a literal or a match of
+// length 1, it costs 9 or O + L + 1 more than a parse from i + 1, so more
+// than cost[i + 1]. If it starts with a match of length j >= 2 at distance
+// d, the same copy without its first byte, length j - 1 at distance d, is a
+// match that the search finds at i + 1 (its bytes are a suffix of the run,
+// it is no longer than the first, d <= i < i + 1 is in the window, and i + 1
+// is not the last position), followed by the same steps: a parse from i + 1
+// of the same cost.
+//
+// The last position N - 1 is the exception: it always holds a literal and
+// costs 9, while N - 2 may end the range with a match of length 2 costing
+// O + L + 1 < 9. Everything after the range costs 0, less than any entry.
+// So among the ends i + 1 .. i + longest of the matches at i, the largest
+// one has the least cost, unless it is N - 1 and cost[N - 2] is lower; then
+// N - 2 is the largest end of the least cost. That choice is exactly what
+// trying every length, longest first with a strict comparison, keeps.
+// With a longer minimum the shortened copy may fall below it and the
+// argument fails: chooseLengthsByLeastCost handles that.
+void OptimalParser::chooseLengthsFromLongest(int32_t rangeEnd)
+{
     const int32_t matchCost = settings_.matchCost();
-    const int32_t minLength = settings_.minMatchLength;
-    for (int32_t i = last - 1; i >= 0; --i) {
-        const LongestMatch longest = findLongestMatch(stream_, i, rangeEnd, settings_);
-        int32_t best = cost_[i + 1] + literalCost;
+    const int32_t last = rangeEnd - 1;
+    for (int32_t i = rangeEnd - 2; i >= 0; --i) {
+        const int32_t literal = cost_[i + 1] + literalCost;
+        int32_t length = length_[i];
+        if (length >= 2 && i + length == last && cost_[last - 1] < cost_[last])
+            --length;
+        int32_t best = literal;
         int32_t bestLength = 0;
-        // Longest first with a strict comparison: the literal keeps ties
-        // with every match, and among equally cheap matches the longest
-        // stays. A shorter match is a prefix of the longest, so it copies
-        // from the same distance.
-        for (int32_t j = longest.length; j >= minLength; --j) {
+        if (length >= 1) {
             // A match that reaches the end of the range is charged only its own bits.
-            const int32_t after = i + j < rangeEnd ? cost_[i + j] : 0;
-            if (after + matchCost < best) {
-                best = after + matchCost;
-                bestLength = j;
+            const int32_t match = (i + length < rangeEnd ? cost_[i + length] : 0) + matchCost;
+            if (match < literal) {
+                best = match;
+                bestLength = length;
             }
         }
         cost_[i] = best;
         length_[i] = bestLength;
-        distance_[i] = longest.distance;
+    }
+}
+
+// The lengths that can follow position i end at i + M .. i + longest, so
+// the best match ends at the largest index of the least cost in that span,
+// taken only when strictly cheaper than the literal. The span's left end
+// moves down by one with every position, so a stack of the non-strict
+// running minima from the left answers each query: it holds, from its top
+// (the left end) downwards, every index whose cost is no higher than any
+// cost between it and the left end. The last such index at or before the
+// right end has the least cost in the span, and any index after it up to
+// the right end costs strictly more, so it is the largest index of that
+// least cost. The end of the range, costing 0 after a match that reaches
+// it, lies at the bottom and is never popped.
+void OptimalParser::chooseLengthsByLeastCost(int32_t rangeEnd)
+{
+    const int32_t matchCost = settings_.matchCost();
+    const int32_t minLength = settings_.minMatchLength;
+    int32_t* const bottom = minimumStack_.data();
+    int32_t* top = bottom;  // one past the top
+    *top++ = rangeEnd;
+    for (int32_t i = rangeEnd - 2; i >= 0; --i) {
+        const int32_t leftEnd = i + minLength;
+        if (leftEnd < rangeEnd) {
+            const int32_t leftCost = cost_[leftEnd];
+            while (top - bottom > 1 && cost_[top[-1]] > leftCost)
+                --top;
+            *top++ = leftEnd;
+        }
+        const int32_t literal = cost_[i + 1] + literalCost;
+        const int32_t longest = length_[i];
+        int32_t best = literal;
+        int32_t bestLength = 0;
+        if (longest >= minLength) {
+            // Indices fall from the bottom to the top: find the first at or
+            // before the right end.
+            const int32_t rightEnd = i + longest;
+            const int32_t end = *std::partition_point(bottom, top, [&](int32_t index) { return index > rightEnd; });
+            const int32_t match = (end < rangeEnd ? cost_[end] : 0) + matchCost;
+            if (match < literal) {
+                best = match;
+                bestLength = end - i;
+            }
+        }
+        cost_[i] = best;
+        length_[i] = bestLength;
     }
 }
 

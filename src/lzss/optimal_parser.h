@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lzss/lzss_settings.h"
+#include "lzss/window_runs.h"
 
 #include <cstdint>
 #include <span>
@@ -38,10 +39,17 @@ public:
     int32_t distance(int32_t i) const { return distance_[i]; }
 
 private:
+    void chooseLengthsFromLongest(int32_t rangeEnd);
+    void chooseLengthsByLeastCost(int32_t rangeEnd);
+
     LzssSettings settings_;
     std::span<const uint8_t> stream_;
     int32_t n_ = 0;
     std::vector<int32_t> cost_;
     std::vector<int32_t> length_;
     std::vector<int32_t> distance_;
+    WindowRuns runs_;
+    // Working space of chooseLengthsByLeastCost, one entry per position and
+    // one for the end.
+    std::vector<int32_t> minimumStack_;
 };

@@ -1,0 +1,92 @@
+// The fast parse against the plain one on 100,000-position streams of every
+// shape, at the settings users pick most and at the extremes.
+//
+// The plain side runs one iteration per case: at 2/14 and 0/16 a constant
+// stream takes it seconds (it compares and tries up to 16,384 or 65,536
+// lengths at every position). The fast side runs as often as Google Benchmark
+// likes. Both parse the same stream from scratch in every iteration.
+
+#include "lzss/optimal_parser.h"
+#include "lzss/stream_shapes.h"
+#include "plain_parse.h"
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using stream_shapes::Shape;
+
+constexpr int32_t positions = 100'000;
+constexpr int32_t period = 32;
+
+const LzssSettings benchSettings[] = {{8, 8, 1},  {4, 4, 1},  {7, 5, 1}, {12, 4, 1},
+                                      {2, 14, 1}, {0, 16, 1}, {8, 8, 4}, {4, 12, 16}};
+
+const std::vector<uint8_t>& streamOf(Shape shape)
+{
+    static std::map<Shape, std::vector<uint8_t>> streams;
+    auto found = streams.find(shape);
+    if (found == streams.end()) {
+        std::mt19937 random(static_cast<uint32_t>(shape) + 1);
+        found = streams.emplace(shape, stream_shapes::make(shape, random, positions, period)).first;
+    }
+    return found->second;
+}
+
+std::string settingName(const LzssSettings& s)
+{
+    return std::to_string(s.offsetBits) + "/" + std::to_string(s.lengthBits) + "/" + std::to_string(s.minMatchLength);
+}
+
+void fast(benchmark::State& state, LzssSettings settings, Shape shape)
+{
+    const std::vector<uint8_t>& stream = streamOf(shape);
+    OptimalParser parser(settings);
+    parser.build(stream, positions);
+    for (auto _ : state) {
+        parser.parse(false);
+        benchmark::DoNotOptimize(parser.cost(0));
+    }
+    state.counters["bits"] = parser.cost(0);
+    state.SetItemsProcessed(state.iterations() * positions);
+}
+
+void plain(benchmark::State& state, LzssSettings settings, Shape shape)
+{
+    const std::vector<uint8_t>& stream = streamOf(shape);
+    PlainTables tables;
+    for (auto _ : state) {
+        plainParse(stream, settings, tables);
+        benchmark::DoNotOptimize(tables.cost[0]);
+    }
+    state.counters["bits"] = tables.cost[0];
+    state.SetItemsProcessed(state.iterations() * positions);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    for (const LzssSettings& settings : benchSettings) {
+        for (Shape shape : stream_shapes::allShapes) {
+            const std::string name = settingName(settings) + "/" + stream_shapes::name(shape);
+            benchmark::RegisterBenchmark(("fast/" + name).c_str(), fast, settings, shape)
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("plain/" + name).c_str(), plain, settings, shape)
+                ->Unit(benchmark::kMillisecond)
+                ->Iterations(1);
+        }
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
