@@ -11,8 +11,8 @@ namespace testing_support {
 
 enum class SongShape {
     Constant,       // every register holds one value
-    Music,          // held notes, volume envelopes and repeated bars
-    SmallAlphabet,  // random over a few values per register
+    Music,          // held notes, volume envelopes and repeated bars in every register
+    SmallAlphabet,  // random over four values per register
     Noise,          // random bytes
 };
 
