@@ -10,7 +10,7 @@
 
 #include "capture/loop_search.h"
 #include "support/plain_loop_search.h"
-#include "support/register_songs.h"
+#include "support/songs.h"
 
 #include <benchmark/benchmark.h>
 
@@ -25,21 +25,21 @@ std::vector<ComparisonEntry> songWithoutLoop(int32_t length)
     std::mt19937 random(static_cast<uint32_t>(length));
     std::vector<RegisterFrame> frames;
     for (int32_t i = 0; i < length; ++i) {
-        RegisterFrame frame = toneFrame(static_cast<uint8_t>(random() % 16));
+        RegisterFrame frame = testing_support::toneFrame(static_cast<uint8_t>(random() % 16));
         frame[AUDC2] = static_cast<uint8_t>(0xA0 | (random() % 16));
         frame[AUDF2] = static_cast<uint8_t>(random() % 4);
         frames.push_back(frame);
     }
-    return buildComparisonCopy(streamsFromFrames(frames), length);
+    return buildComparisonCopy(testing_support::toStreams(frames), length);
 }
 
 // Steady for the whole song except its last frame: every pair matches until
 // the very end.
 std::vector<ComparisonEntry> nearLoopBrokenAtTheEnd(int32_t length)
 {
-    std::vector<RegisterFrame> frames(static_cast<size_t>(length), toneFrame(1));
-    frames.back() = toneFrame(2);
-    return buildComparisonCopy(streamsFromFrames(frames), length);
+    std::vector<RegisterFrame> frames(static_cast<size_t>(length), testing_support::toneFrame(1));
+    frames.back() = testing_support::toneFrame(2);
+    return buildComparisonCopy(testing_support::toStreams(frames), length);
 }
 
 // A 100-frame intro and then a 640-frame pattern to the end.
@@ -51,7 +51,7 @@ std::vector<ComparisonEntry> songWithLoop(int32_t length)
         frames.push_back(RegisterFrame{static_cast<uint8_t>(sound), 0xA8, static_cast<uint8_t>(sound >> 8), 0xA8,
                                        0, 0, 0, 0, 0});
     }
-    return buildComparisonCopy(streamsFromFrames(frames), length);
+    return buildComparisonCopy(testing_support::toStreams(frames), length);
 }
 
 template <auto search, auto makeSong>

@@ -1,7 +1,7 @@
 #include "capture/loop_search.h"
 
 #include "support/plain_loop_search.h"
-#include "support/register_songs.h"
+#include "support/songs.h"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +11,15 @@
 #include <random>
 #include <vector>
 
+using testing_support::silentFrame;
+using testing_support::toneFrame;
+using testing_support::toStreams;
+
 namespace {
 
 std::vector<ComparisonEntry> comparisonOf(const std::vector<RegisterFrame>& frames)
 {
-    return buildComparisonCopy(streamsFromFrames(frames), static_cast<int32_t>(frames.size()));
+    return buildComparisonCopy(toStreams(frames), static_cast<int32_t>(frames.size()));
 }
 
 using Random = std::mt19937;
@@ -131,7 +135,7 @@ void expectSearchesAgree(const SongShape& shape, Random& random, Outcomes& outco
 
 TEST(ComparisonCopy, KeepsOnlyWhatCanBeHeard)
 {
-    const RegisterStreamSet set = streamsFromFrames({
+    const RegisterStreamSet set = toStreams({
         {0x11, 0xA5, 0x22, 0xB0, 0x33, 0x00, 0x44, 0x1F, 0x05},  // channels 1 and 4 sound
         {0x11, 0xA0, 0x22, 0xC0, 0x33, 0x10, 0x44, 0x00, 0x05},  // all silent
         toneFrame(3),                                            // not counted

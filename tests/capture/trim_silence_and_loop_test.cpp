@@ -1,11 +1,15 @@
 #include "capture/trim_silence_and_loop.h"
 
-#include "support/register_songs.h"
+#include "support/songs.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+using testing_support::silentFrame;
+using testing_support::toneFrame;
+using testing_support::toStreams;
 
 namespace {
 
@@ -111,7 +115,7 @@ TEST(TrimSilenceAndLoop, CutsTheSongAndSaysWhy)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        RegisterStreamSet set = streamsFromFrames(c.frames);
+        RegisterStreamSet set = toStreams(c.frames);
         const Trimmed trimmed = trim(set);
         EXPECT_EQ(trimmed.frameCount, c.frameCount);
         EXPECT_EQ(trimmed.messages, c.messages);
@@ -129,7 +133,7 @@ TEST(TrimSilenceAndLoop, StartCutMovesEveryStreamToTheFront)
                               }
                               return frame;
                           });
-    RegisterStreamSet set = streamsFromFrames(frames);
+    RegisterStreamSet set = toStreams(frames);
 
     const Trimmed trimmed = trim(set);
 
@@ -147,7 +151,7 @@ TEST(TrimSilenceAndLoop, CompletelySilentSongIsDroppedUntouched)
 {
     Frames frames = repeated(RegisterFrame{}, 6);
     frames[2] = RegisterFrame{1, 0x20, 2, 0x40, 3, 0x60, 4, 0x80, 5};
-    RegisterStreamSet set = streamsFromFrames(frames);
+    RegisterStreamSet set = toStreams(frames);
     const RegisterStreamSet before = set;
 
     const Trimmed trimmed = trim(set);

@@ -37,16 +37,6 @@ std::vector<vgm::Frame> makeSong(std::mt19937& rng, int32_t frames, SongShape sh
     return song;
 }
 
-RegisterStreamSet toStreams(const std::vector<vgm::Frame>& frames)
-{
-    RegisterStreamSet streams;
-    for (const vgm::Frame& frame : frames) {
-        for (int r = 0; r < 9; ++r) streams.streams[r].push_back(frame[r]);
-    }
-    streams.frameCount = static_cast<int32_t>(frames.size());
-    return streams;
-}
-
 std::vector<vgm::Frame> sixFrameSong()
 {
     const uint8_t audf1[] = {0x10, 0x20, 0x10, 0x20, 0x10, 0x30};

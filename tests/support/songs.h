@@ -21,7 +21,23 @@ enum class SongShape {
 std::vector<vgm::Frame> makeSong(std::mt19937& rng, int32_t frames, SongShape shape);
 
 // The streams the program builds from these frames.
-RegisterStreamSet toStreams(const std::vector<vgm::Frame>& frames);
+inline RegisterStreamSet toStreams(const std::vector<vgm::Frame>& frames)
+{
+    RegisterStreamSet streams;
+    for (const vgm::Frame& frame : frames) {
+        for (int r = 0; r < registersPerFrame; ++r) streams.streams[r].push_back(frame[r]);
+    }
+    streams.frameCount = static_cast<int32_t>(frames.size());
+    return streams;
+}
+
+// A frame in which only channel 1 sounds, told apart from others by its AUDF.
+inline RegisterFrame toneFrame(uint8_t audf1, uint8_t audc1 = 0xA8)
+{
+    return RegisterFrame{audf1, audc1, 0, 0, 0, 0, 0, 0, 0};
+}
+
+inline RegisterFrame silentFrame() { return RegisterFrame{}; }
 
 // The six-frame song of the worked examples: AUDF1 10 20 10 20 10 30,
 // AUDC1 A4 A4 A4 A6 A6 A8, AUDCTL 28, every other register 0.
