@@ -31,10 +31,10 @@ std::FILE* openOutputOrExit(const std::filesystem::path& path)
     return file;
 }
 
-void closeOutputOrExit(std::FILE* file, bool flushed, const std::filesystem::path& path)
+void closeOutputOrExit(std::FILE* file, int writeError, const std::filesystem::path& path)
 {
-    int error = flushed ? 0 : (errno != 0 ? errno : EIO);
-    if (error == 0 && (std::fflush(file) != 0 || std::ferror(file))) error = errno != 0 ? errno : EIO;
+    int error = writeError;
+    errno = 0;
     if (std::fclose(file) != 0 && error == 0) error = errno != 0 ? errno : EIO;
     if (error == 0) return;
     removeIfRegularFile(path);

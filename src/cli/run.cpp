@@ -36,7 +36,7 @@ void runConversion(int argc, char** argv)
     const CompressionResult result =
         writeCompressedFile(streams, streams.frameCount, writer, lzssSettings, matchHistograms, options.verbosity,
                             options.forceEndLiteral, options.oldFormat);
-    closeOutputOrExit(file, result.flushed, options.outputPath);
+    closeOutputOrExit(file, writer.writeError(), options.outputPath);
     requireDecodableOutput(writer.flushedBytes(), streams, streams.frameCount, lzssSettings, options.oldFormat,
                            options.outputPath);
 

@@ -1,5 +1,6 @@
 #include "lzss/bit_stream_writer.h"
 
+#include <cerrno>
 #include <stdexcept>
 
 namespace {
@@ -90,13 +91,17 @@ bool BitStreamWriter::flush()
     if (!buffer_.empty()) {
         flushed_.insert(flushed_.end(), buffer_.begin(), buffer_.end());
         if (file_ != nullptr) {
+            errno = 0;
             fileTookAll = std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size();
             // Without this a full disk would only show when the file is closed.
-            std::fflush(file_);
+            fileTookAll = std::fflush(file_) == 0 && fileTookAll;
         }
     }
     if (file_ != nullptr && std::ferror(file_))
         fileTookAll = false;
+    // The reason is kept at once: later library calls may change errno.
+    if (!fileTookAll && writeError_ == 0)
+        writeError_ = errno != 0 ? errno : EIO;
 
     total_ += static_cast<int32_t>(buffer_.size());
     buffer_.clear();

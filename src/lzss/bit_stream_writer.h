@@ -32,6 +32,8 @@ public:
     int32_t bytesWritten() const { return total_; }
     // Everything flushed so far, as handed to the file.
     const std::vector<uint8_t>& flushedBytes() const { return flushed_; }
+    // The system's error number for the first write the file refused; 0 while none was.
+    int writeError() const { return writeError_; }
 
 private:
     LzssSettings settings_;
@@ -42,4 +44,5 @@ private:
     int32_t total_ = 0;
     std::FILE* file_ = nullptr;
     std::vector<uint8_t> flushed_;
+    int writeError_ = 0;
 };

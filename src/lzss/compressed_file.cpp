@@ -101,12 +101,12 @@ CompressionResult writeCompressedFile(const RegisterStreamSet& streams, int32_t 
 
     CompressionResult result;
     result.skipped = scanChannels(song, writer, verbosity);
-    result.flushed &= writer.flush();
+    writer.flush();
 
     for (int c = firstChannel; c >= 0; --c) {
         if (!oldFormat || result.skipped[c]) writer.putByte(song[c][0]);
     }
-    result.flushed &= writer.flush();
+    writer.flush();
 
     std::array<std::optional<OptimalParser>, registersPerFrame> parsers;
     for (int c = 0; c < registersPerFrame; ++c) {
@@ -126,7 +126,7 @@ CompressionResult writeCompressedFile(const RegisterStreamSet& streams, int32_t 
             if (parsers[c]) lastCovered[c] = emitStep(*parsers[c], song[c], sink, frame, lastCovered[c]);
         }
     }
-    result.flushed &= writer.flush();
+    writer.flush();
 
     for (int c = 0; c < registersPerFrame; ++c) {
         if (parsers[c]) result.bits[c] = parsers[c]->cost(0);

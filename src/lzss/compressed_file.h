@@ -24,7 +24,6 @@ MatchHistograms makeHistograms(const LzssSettings& settings);
 struct CompressionResult {
     std::array<bool, registersPerFrame> skipped{};  // constant channels left out of the step data
     std::array<int32_t, registersPerFrame> bits{};  // each compressed channel's parse cost
-    bool flushed = true;                            // false when the file refused bytes
 };
 
 // The offset base of a format: the frame a match's offset code 0 points at.

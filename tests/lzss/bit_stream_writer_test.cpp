@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <stdexcept>
 #include <utility>
@@ -126,7 +127,9 @@ TEST(BitStreamWriter, ReportsAFileThatDidNotTakeEveryByte)
     if (std::FILE* full = std::fopen("/dev/full", "wb")) {
         BitStreamWriter onFullDevice({8, 8, 1}, full);
         onFullDevice.putByte(1);
+        EXPECT_EQ(onFullDevice.writeError(), 0);
         EXPECT_FALSE(onFullDevice.flush());
+        EXPECT_EQ(onFullDevice.writeError(), ENOSPC);  // the reason, kept for the message
         std::fclose(full);
     }
 }
