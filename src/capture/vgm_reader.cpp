@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 
 namespace {
 
@@ -84,6 +85,8 @@ std::vector<uint8_t> readVgmFrames(std::span<const uint8_t> file)
     // Registers are silent until their first write.
     std::array<RegisterFile, 2> chips{};
     std::vector<uint8_t> frames;
+    const size_t captureSize = dualChip ? 2 * registersPerFrame : registersPerFrame;
+    const size_t sizeLimit = size_t{maximumFrames} * registersPerFrame;
     for (uint64_t at = start; at < end;) {
         const Command command = decodeCommand(file, at);
         // A command cut off by the end of the file is not carried out.
@@ -92,6 +95,8 @@ std::vector<uint8_t> readVgmFrames(std::span<const uint8_t> file)
             const uint8_t address = file[at + 1];
             chips[address >> 7][address & 0x0F] = file[at + 2];
         } else if (command.action == Action::Capture) {
+            if (frames.size() + captureSize > sizeLimit)
+                throw Ex() << "Song too long: more than " << std::to_string(maximumFrames) << " frames";
             appendCapture(frames, chips[0]);
             if (dualChip) appendCapture(frames, chips[1]);
         }

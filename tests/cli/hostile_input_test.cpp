@@ -1,3 +1,4 @@
+#include "capture/vgm_reader.h"
 #include "lzss/decoder.h"
 #include "support/in_memory_conversion.h"
 #include "support/songs.h"
@@ -125,4 +126,27 @@ TEST(HostileInput, FiftyMegabyteFile)
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.err.find(" / 1080 ="), std::string::npos) << result.err;  // 60 waits of two chips
     EXPECT_LT(largestChildMemory(), 3LL * static_cast<long long>(file.size()) + (200LL << 20));
+}
+
+TEST(HostileInput, SongsBeyondTheFrameLimitAreRefused)
+{
+    TempDir dir;
+    auto waits = [](size_t count) {
+        std::vector<uint8_t> file = vgm::writeVgm({});
+        file.pop_back();  // the end marker
+        file.insert(file.end(), count, 0x62);
+        file.push_back(0x66);
+        putLe32(file, 0x04, static_cast<uint32_t>(file.size() - 4));
+        return file;
+    };
+    writeFile(dir / "longest.vgm", waits(maximumFrames));
+    writeFile(dir / "too-long.vgm", waits(maximumFrames + 1));
+
+    const ProgramResult refused = runRegsqueeze({"-q", (dir / "too-long.vgm").string()});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "error: Song too long: more than 16777216 frames\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "too-long.lz16"));
+
+    const ProgramResult longest = runRegsqueeze({"-q", (dir / "longest.vgm").string()});
+    EXPECT_EQ(longest.status, 0) << longest.err;
 }
