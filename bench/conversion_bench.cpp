@@ -10,6 +10,7 @@
 #include "capture/register_streams.h"
 #include "capture/vgm_reader.h"
 #include "lzss/lzss_settings.h"
+#include "bench_settings.h"
 #include "lzss/stream_shapes.h"
 #include "vgm_writer.h"
 
@@ -37,14 +38,6 @@ namespace {
 
 using stream_shapes::Shape;
 namespace fs = std::filesystem;
-
-const LzssSettings benchSettings[] = {{8, 8, 1},  {4, 4, 1},  {7, 5, 1}, {12, 4, 1},
-                                      {2, 14, 1}, {0, 16, 1}, {8, 8, 4}, {4, 12, 16}};
-
-std::string settingName(const LzssSettings& s)
-{
-    return std::to_string(s.offsetBits) + "/" + std::to_string(s.lengthBits) + "/" + std::to_string(s.minMatchLength);
-}
 
 fs::path workDirectory()
 {
@@ -156,29 +149,26 @@ void convert(benchmark::State& state, LzssSettings settings, Shape shape, int32_
     state.SetItemsProcessed(state.iterations() * frames);
 }
 
+void registerConversion(const LzssSettings& settings, Shape shape, int32_t frames)
+{
+    const std::string name = "convert/" + settingName(settings) + "/" + stream_shapes::name(shape) +
+                             "/frames:" + std::to_string(frames);
+    benchmark::RegisterBenchmark(name.c_str(), convert, settings, shape, frames)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     for (const LzssSettings& settings : benchSettings) {
-        for (Shape shape : stream_shapes::allShapes) {
-            const std::string name = settingName(settings) + "/" + stream_shapes::name(shape);
-            benchmark::RegisterBenchmark(("convert/" + name + "/frames:100000").c_str(), convert, settings, shape,
-                                         100'000)
-                ->UseManualTime()
-                ->Unit(benchmark::kMillisecond)
-                ->Iterations(3);
-        }
+        for (Shape shape : stream_shapes::allShapes) registerConversion(settings, shape, 100'000);
     }
+    // The growth from 100,000 to 200,000 frames gives the memory a frame costs.
     for (const LzssSettings& settings : {LzssSettings{8, 8, 1}, LzssSettings{8, 8, 4}, LzssSettings{12, 4, 1}}) {
-        for (Shape shape : {Shape::RandomOf256, Shape::SongLike}) {
-            const std::string name = settingName(settings) + "/" + stream_shapes::name(shape);
-            benchmark::RegisterBenchmark(("convert/" + name + "/frames:200000").c_str(), convert, settings, shape,
-                                         200'000)
-                ->UseManualTime()
-                ->Unit(benchmark::kMillisecond)
-                ->Iterations(3);
-        }
+        for (Shape shape : {Shape::RandomOf256, Shape::SongLike}) registerConversion(settings, shape, 200'000);
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

@@ -11,6 +11,7 @@
 // default setting on the constant and periodic streams, where it is slowest.
 
 #include "lzss/optimal_parser.h"
+#include "bench_settings.h"
 #include "lzss/stream_shapes.h"
 #include "lzss/reference_parser.h"
 #include "plain_parse.h"
@@ -30,9 +31,6 @@ using stream_shapes::Shape;
 constexpr int32_t positions = 100'000;
 constexpr int32_t period = 32;
 
-const LzssSettings benchSettings[] = {{8, 8, 1},  {4, 4, 1},  {7, 5, 1}, {12, 4, 1},
-                                      {2, 14, 1}, {0, 16, 1}, {8, 8, 4}, {4, 12, 16}};
-
 const std::vector<uint8_t>& streamOf(Shape shape)
 {
     static std::map<Shape, std::vector<uint8_t>> streams;
@@ -42,11 +40,6 @@ const std::vector<uint8_t>& streamOf(Shape shape)
         found = streams.emplace(shape, stream_shapes::make(shape, random, positions, period)).first;
     }
     return found->second;
-}
-
-std::string settingName(const LzssSettings& s)
-{
-    return std::to_string(s.offsetBits) + "/" + std::to_string(s.lengthBits) + "/" + std::to_string(s.minMatchLength);
 }
 
 void fast(benchmark::State& state, LzssSettings settings, Shape shape)

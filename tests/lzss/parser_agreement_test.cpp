@@ -7,6 +7,7 @@
 #include "lzss/optimal_parser.h"
 #include "lzss/reference_parser.h"
 #include "lzss/stream_shapes.h"
+#include "support/in_memory_conversion.h"
 
 #include <gtest/gtest.h>
 
@@ -25,11 +26,10 @@ namespace {
 std::vector<LzssSettings> everyValidSetting()
 {
     std::vector<LzssSettings> settings;
-    for (int32_t o = 0; o <= 12; ++o)
-        for (int32_t l = 2; o + l <= 16; ++l)
-            if (o + l < 9 || o + l > 12 || o <= 8)
-                for (int32_t m = 1; m <= 16; ++m)
-                    settings.push_back({o, l, m});
+    for (int32_t minMatch = 1; minMatch <= 16; ++minMatch) {
+        const std::vector<LzssSettings> widths = testing_support::validSettings(minMatch);
+        settings.insert(settings.end(), widths.begin(), widths.end());
+    }
     return settings;
 }
 
