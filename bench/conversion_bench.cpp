@@ -11,7 +11,7 @@
 #include "capture/vgm_reader.h"
 #include "lzss/lzss_settings.h"
 #include "bench_settings.h"
-#include "lzss/stream_shapes.h"
+#include "stream_shapes.h"
 #include "vgm_writer.h"
 
 #include <benchmark/benchmark.h>

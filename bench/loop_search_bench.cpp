@@ -10,7 +10,7 @@
 
 #include "capture/loop_search.h"
 #include "support/plain_loop_search.h"
-#include "support/songs.h"
+#include "songs.h"
 
 #include <benchmark/benchmark.h>
 

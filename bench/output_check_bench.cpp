@@ -4,7 +4,7 @@
 
 #include "lzss/compressed_file.h"
 #include "lzss/output_check.h"
-#include "lzss/stream_shapes.h"
+#include "stream_shapes.h"
 
 #include <benchmark/benchmark.h>
 

@@ -12,7 +12,7 @@
 
 #include "lzss/optimal_parser.h"
 #include "bench_settings.h"
-#include "lzss/stream_shapes.h"
+#include "stream_shapes.h"
 #include "lzss/reference_parser.h"
 #include "plain_parse.h"
 

@@ -1,7 +1,7 @@
 #include "capture/loop_search.h"
 
 #include "support/plain_loop_search.h"
-#include "support/songs.h"
+#include "songs.h"
 
 #include <gtest/gtest.h>
 

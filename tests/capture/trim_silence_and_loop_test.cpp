@@ -1,6 +1,6 @@
 #include "capture/trim_silence_and_loop.h"
 
-#include "support/songs.h"
+#include "songs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "capture/vgm_reader.h"
 #include "lzss/decoder.h"
 #include "support/gzip_bytes.h"
-#include "support/songs.h"
+#include "songs.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

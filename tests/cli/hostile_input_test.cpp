@@ -1,7 +1,7 @@
 #include "capture/vgm_reader.h"
 #include "lzss/decoder.h"
 #include "support/in_memory_conversion.h"
-#include "support/songs.h"
+#include "songs.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 
 #include "lzss/compressed_file.h"
 #include "support/compress_quietly.h"
-#include "support/songs.h"
+#include "songs.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "lzss/compressed_file.h"
 
 #include "lzss/decoder.h"
-#include "support/songs.h"
+#include "songs.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "lzss/compressed_file.h"
 #include "lzss/optimal_parser.h"
 #include "lzss/reference_parser.h"
-#include "lzss/stream_shapes.h"
+#include "stream_shapes.h"
 #include "support/in_memory_conversion.h"
 
 #include <gtest/gtest.h>

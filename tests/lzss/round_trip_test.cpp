@@ -2,7 +2,7 @@
 #include "lzss/decoder.h"
 #include "support/in_memory_conversion.h"
 #include "support/compress_quietly.h"
-#include "support/songs.h"
+#include "songs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "support/songs.h"
+#include "songs.h"
 
 #include "capture/vgm_reader.h"
-#include "lzss/stream_shapes.h"
+#include "stream_shapes.h"
 
 namespace testing_support {
 namespace {
