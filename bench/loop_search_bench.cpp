@@ -9,7 +9,7 @@
 // only, once.
 
 #include "capture/loop_search.h"
-#include "support/plain_loop_search.h"
+#include "capture/plain_loop_search.h"
 #include "songs.h"
 
 #include <benchmark/benchmark.h>
@@ -30,7 +30,7 @@ std::vector<ComparisonEntry> songWithoutLoop(int32_t length)
         frame[AUDF2] = static_cast<uint8_t>(random() % 4);
         frames.push_back(frame);
     }
-    return buildComparisonCopy(testing_support::toStreams(frames), length);
+    return buildComparisonCopy(testing_support::toStreams(frames));
 }
 
 // Steady for the whole song except its last frame: every pair matches until
@@ -39,7 +39,7 @@ std::vector<ComparisonEntry> nearLoopBrokenAtTheEnd(int32_t length)
 {
     std::vector<RegisterFrame> frames(static_cast<size_t>(length), testing_support::toneFrame(1));
     frames.back() = testing_support::toneFrame(2);
-    return buildComparisonCopy(testing_support::toStreams(frames), length);
+    return buildComparisonCopy(testing_support::toStreams(frames));
 }
 
 // A 100-frame intro and then a 640-frame pattern to the end.
@@ -51,7 +51,7 @@ std::vector<ComparisonEntry> songWithLoop(int32_t length)
         frames.push_back(RegisterFrame{static_cast<uint8_t>(sound), 0xA8, static_cast<uint8_t>(sound >> 8), 0xA8,
                                        0, 0, 0, 0, 0});
     }
-    return buildComparisonCopy(testing_support::toStreams(frames), length);
+    return buildComparisonCopy(testing_support::toStreams(frames));
 }
 
 template <auto search, auto makeSong>

@@ -21,16 +21,13 @@ RegisterStreamSet makeSong(Shape shape)
     std::mt19937 random(12);
     RegisterStreamSet song;
     for (auto& stream : song.streams) stream = stream_shapes::make(shape, random, frames);
-    song.frameCount = frames;
     return song;
 }
 
 std::vector<uint8_t> compress(const RegisterStreamSet& song, const LzssSettings& settings)
 {
-    BitStreamWriter writer(settings);
-    MatchHistograms histograms = makeHistograms(settings);
-    writeCompressedFile(song, song.frameCount, writer, settings, histograms, 0, true, false);
-    return writer.flushedBytes();
+    Notices notices;
+    return writeCompressedFile(song, settings, {}, notices).bytes;
 }
 
 void writeFile(benchmark::State& state, Shape shape, LzssSettings settings)
@@ -44,7 +41,7 @@ void checkFile(benchmark::State& state, Shape shape, LzssSettings settings)
     const RegisterStreamSet song = makeSong(shape);
     const std::vector<uint8_t> file = compress(song, settings);
     for (auto _ : state) {
-        if (!decodesToSong(file, song, song.frameCount, settings, false)) state.SkipWithError("does not decode");
+        if (!decodesToSong(file, song, settings, {})) state.SkipWithError("does not decode");
     }
 }
 

@@ -27,7 +27,6 @@ inline RegisterStreamSet toStreams(const std::vector<vgm::Frame>& frames)
     for (const vgm::Frame& frame : frames) {
         for (int r = 0; r < registersPerFrame; ++r) streams.streams[r].push_back(frame[r]);
     }
-    streams.frameCount = static_cast<int32_t>(frames.size());
     return streams;
 }
 

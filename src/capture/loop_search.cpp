@@ -1,30 +1,17 @@
 #include "capture/loop_search.h"
 
-#include <cassert>
 #include <cstddef>
 
-namespace {
-
-constexpr int audioChannels = 4;
-
-bool hasVolume(uint8_t audc)
+std::vector<ComparisonEntry> buildComparisonCopy(const RegisterStreamSet& streams)
 {
-    return (audc & 0x0F) != 0;
-}
-
-}  // namespace
-
-std::vector<ComparisonEntry> buildComparisonCopy(const RegisterStreamSet& streams, int32_t frameCount)
-{
-    assert(frameCount >= 0);
-    std::vector<ComparisonEntry> entries(static_cast<size_t>(frameCount));  // zero-filled
+    std::vector<ComparisonEntry> entries(static_cast<size_t>(streams.frameCount()));  // zero-filled
     for (size_t frame = 0; frame < entries.size(); ++frame) {
         ComparisonEntry& entry = entries[frame];
         for (int channel = 0; channel < audioChannels; ++channel) {
             const int audf = AUDF1 + 2 * channel;
             const int audc = audf + 1;
             const uint8_t control = streams.streams[audc][frame];
-            if (hasVolume(control)) {
+            if (channelSounds(control)) {
                 entry[audf] = streams.streams[audf][frame];
                 entry[audc] = control;
                 entry[AUDCTL] = streams.streams[AUDCTL][frame];

@@ -28,8 +28,8 @@ struct LoopPair {
     bool operator==(const LoopPair&) const = default;
 };
 
-// Entries for frames 0 to frameCount - 1 of the streams.
-std::vector<ComparisonEntry> buildComparisonCopy(const RegisterStreamSet& streams, int32_t frameCount);
+// One entry for every frame of the streams.
+std::vector<ComparisonEntry> buildComparisonCopy(const RegisterStreamSet& streams);
 
 // The earliest loop start and, for it, the shortest loop, among loop starts
 // up to size - minimumFramesFromLoopStart and repeat starts up to

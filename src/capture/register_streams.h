@@ -11,12 +11,27 @@ enum RegisterIndex : int {
     AUDF1 = 0, AUDC1, AUDF2, AUDC2, AUDF3, AUDC3, AUDF4, AUDC4, AUDCTL,
 };
 
+inline constexpr int audioChannels = 4;
+inline constexpr RegisterIndex audcRegisters[audioChannels] = {AUDC1, AUDC2, AUDC3, AUDC4};
+
 using RegisterFrame = std::array<uint8_t, registersPerFrame>;
 
+// A channel is heard exactly when the volume in the low half of its AUDC is not 0.
+inline bool channelSounds(uint8_t audc) { return (audc & 0x0F) != 0; }
+
 // One byte stream per register: streams[r][i] is register r of frame i.
-// Trimming moves entries to the front without shortening the streams, so
-// only the first frameCount entries of each stream are the song.
+// All nine streams are as long as the song.
 struct RegisterStreamSet {
     std::array<std::vector<uint8_t>, registersPerFrame> streams;
-    int32_t frameCount = 0;
+
+    int32_t frameCount() const { return static_cast<int32_t>(streams[0].size()); }
+
+    // No channel can be heard in the frame.
+    bool isSilent(int32_t frame) const
+    {
+        for (RegisterIndex audc : audcRegisters) {
+            if (channelSounds(streams[audc][frame])) return false;
+        }
+        return true;
+    }
 };

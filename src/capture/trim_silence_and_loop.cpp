@@ -3,66 +3,44 @@
 #include "capture/loop_search.h"
 
 #include <algorithm>
-#include <cassert>
-#include <cstdio>
 
 namespace {
 
-bool isSilent(const RegisterStreamSet& streams, int32_t frame)
+void keepFrames(RegisterStreamSet& song, int32_t start, int32_t end)
 {
-    for (int audc : {AUDC1, AUDC2, AUDC3, AUDC4}) {
-        if ((streams.streams[audc][frame] & 0x0F) != 0) {
-            return false;
-        }
+    for (auto& stream : song.streams) {
+        stream.erase(stream.begin() + end, stream.end());
+        stream.erase(stream.begin(), stream.begin() + start);
     }
-    return true;
 }
+
+void trimmed(Notices& notices, std::string text) { notices.push_back({Notice::Kind::Trimming, std::move(text)}); }
 
 }  // namespace
 
-int32_t trimSilenceAndLoop(RegisterStreamSet& streams, int32_t frameCount,
-                           const std::string& invocationName)
+void trimSilenceAndLoop(RegisterStreamSet& song, Notices& notices)
 {
-    assert(frameCount >= 0);
-    for ([[maybe_unused]] const auto& stream : streams.streams) {
-        assert(stream.size() >= static_cast<size_t>(frameCount));
-    }
-    if (frameCount == 0) {
-        return 0;
-    }
-    const char* name = invocationName.c_str();
+    const int32_t frameCount = song.frameCount();
+    if (frameCount == 0) return;
 
     int32_t end = frameCount;
-    while (end > 0 && isSilent(streams, end - 1)) {
-        --end;
-    }
+    while (end > 0 && song.isSilent(end - 1)) --end;
     if (end == 0) {
-        std::fprintf(stderr, "%s: song is completely silent, skipping.", name);
-        return 0;
+        trimmed(notices, "song is completely silent, skipping.");
+        keepFrames(song, 0, 0);
+        return;
     }
-    if (end < frameCount) {
-        std::fprintf(stderr, "%s: skipping %d frames from the end.", name, frameCount - end);
-    }
+    if (end < frameCount) trimmed(notices, formatText("skipping %d frames from the end.", frameCount - end));
 
     // The end cut left a sounding last frame, so this walk stops before it.
     int32_t start = 0;
-    while (isSilent(streams, start)) {
-        ++start;
-    }
-    int32_t count = end - start;
-    if (start > 0) {
-        std::fprintf(stderr, "%s: skipping %d frames from the start.", name, start);
-        for (auto& stream : streams.streams) {
-            // Moving to the front, so a forward copy is safe on the overlap.
-            std::copy(stream.begin() + start, stream.begin() + end, stream.begin());
-        }
-    }
+    while (song.isSilent(start)) ++start;
+    if (start > 0) trimmed(notices, formatText("skipping %d frames from the start.", start));
+    keepFrames(song, start, end);
 
-    const std::vector<ComparisonEntry> comparison = buildComparisonCopy(streams, count);
-    if (const std::optional<LoopPair> loop = findFirstLoop(comparison)) {
-        std::fprintf(stderr, "%s: loop detected from frame %d to %d (of %d)\n", name,
-                     loop->repeatStart, loop->loopStart, count);
-        count = loop->repeatStart;
+    if (const std::optional<LoopPair> loop = findFirstLoop(buildComparisonCopy(song))) {
+        trimmed(notices, formatText("loop detected from frame %d to %d (of %d)\n", loop->repeatStart, loop->loopStart,
+                                    song.frameCount()));
+        keepFrames(song, 0, loop->repeatStart);
     }
-    return count;
 }

@@ -1,6 +1,6 @@
 #include "capture/vgm_reader.h"
 
-#include "cli/ex.h"
+#include "capture/ex.h"
 
 #include <algorithm>
 #include <array>
@@ -107,21 +107,23 @@ std::vector<uint8_t> readVgmFrames(std::span<const uint8_t> file)
 
 uint8_t normaliseAudc(uint8_t value)
 {
-    if ((value & 0x0F) == 0) return 0;
+    if (!channelSounds(value)) return 0;
     if (value & 0x10) return value & 0x1F;
     if (value & 0x20) return value & 0xBF;
     return value;
 }
 
-int32_t buildRegisterStreams(std::span<const uint8_t> frameSequence, RegisterStreamSet& streams)
+RegisterStreamSet buildRegisterStreams(std::span<const uint8_t> frameSequence)
 {
     const size_t frameCount = frameSequence.size() / registersPerFrame;
-    for (auto& stream : streams.streams) stream.reserve(stream.size() + frameCount);
+    RegisterStreamSet song;
+    for (auto& stream : song.streams) stream.reserve(frameCount);
     for (size_t i = 0; i < frameCount; ++i) {
-        RegisterFrame frame;
-        std::copy_n(frameSequence.begin() + i * registersPerFrame, registersPerFrame, frame.begin());
-        for (int r : {AUDC1, AUDC2, AUDC3, AUDC4}) frame[r] = normaliseAudc(frame[r]);
-        for (int r = 0; r < registersPerFrame; ++r) streams.streams[r].push_back(frame[r]);
+        const uint8_t* frame = frameSequence.data() + i * registersPerFrame;
+        for (int r = 0; r < registersPerFrame; ++r) song.streams[r].push_back(frame[r]);
     }
-    return static_cast<int32_t>(frameCount);
+    for (RegisterIndex audc : audcRegisters) {
+        for (uint8_t& value : song.streams[audc]) value = normaliseAudc(value);
+    }
+    return song;
 }

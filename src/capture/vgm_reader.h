@@ -18,9 +18,9 @@ inline constexpr int32_t maximumFrames = 1 << 24;
 // maximumFrames frames.
 std::vector<uint8_t> readVgmFrames(std::span<const uint8_t> file);
 
-// Cuts the captures into 9-byte frames, normalises their AUDC values and
-// appends each register to its stream. Returns the number of frames added.
-int32_t buildRegisterStreams(std::span<const uint8_t> frameSequence, RegisterStreamSet& streams);
+// Cuts the captures into 9-byte frames and splits them into the nine
+// register streams, with their AUDC values normalised.
+RegisterStreamSet buildRegisterStreams(std::span<const uint8_t> frameSequence);
 
 // Makes AUDC values that differ only in bits the chip ignores equal; a
 // silent channel's control value becomes 0.

@@ -1,16 +1,8 @@
 #include "cli/input_file.h"
 
-#include "capture/gzip_input.h"
-#include "cli/ex.h"
+#include "capture/ex.h"
 
 #include <fstream>
-
-namespace {
-
-// No POKEY song comes near this; a larger result is a broken or hostile file.
-constexpr size_t inflatedLimit = 256u * 1024 * 1024;
-
-}  // namespace
 
 std::vector<uint8_t> loadInputFile(const std::filesystem::path& path)
 {
@@ -24,13 +16,13 @@ std::vector<uint8_t> loadInputFile(const std::filesystem::path& path)
     // A file that cannot be read must not pass as zeros.
     if (!in || static_cast<uint64_t>(in.gcount()) != size)
         throw Ex() << "File '" << path.string() << "' cannot be read\n";
+    return bytes;
+}
 
-    if (!isGzip(bytes)) return bytes;
-    try {
-        return inflateGzip(bytes, inflatedLimit);
-    } catch (const GzipTooLarge&) {
-        throw Ex() << "File '" << path.string() << "' is too large when decompressed\n";
-    } catch (const GzipError&) {
-        throw Ex() << "File '" << path.string() << "' is not a valid gzip stream\n";
-    }
+void refuseOutputOverInput(const std::filesystem::path& input, const std::filesystem::path& output)
+{
+    // Same device and inode; an output that does not exist yet is no other file.
+    std::error_code unknown;
+    if (std::filesystem::equivalent(input, output, unknown))
+        throw Ex() << "Output file '" << output.string() << "' is the input file\n";
 }

@@ -7,3 +7,7 @@
 // Checks that the input exists, is not empty and can be read, and loads it
 // whole. Throws Ex with a message naming the file otherwise.
 std::vector<uint8_t> loadInputFile(const std::filesystem::path& path);
+
+// Throws Ex when the output path names the input file itself, through any
+// spelling or link: converting would destroy the song.
+void refuseOutputOverInput(const std::filesystem::path& input, const std::filesystem::path& output);

@@ -34,7 +34,7 @@ constexpr Preset presets[] = {{"eight", 4, 4}, {"twelve", 7, 5}, {"sixteen", 8, 
 // the checks decides which message a doubly wrong command line gets.
 void deriveAndValidate(int givenMask, int totalBits, LzssSettings& settings)
 {
-    if (totalBits < 8 || totalBits > 16) usageError("total match bits should be from 8 to 16");
+    if (totalBits < minCodeBits || totalBits > maxCodeBits) usageError("total match bits should be from 8 to 16");
     switch (givenMask) {
     case 0:
     case offsetGiven:
@@ -52,16 +52,13 @@ void deriveAndValidate(int givenMask, int totalBits, LzssSettings& settings)
     default:
         usageError("only two of OFFSET, LENGTH and TOTAL bits should be given");
     }
-    if (settings.offsetBits < 0 || settings.offsetBits > 12) usageError("match offset bits should be from 0 to 12");
-    if (settings.lengthBits < 2 || settings.lengthBits > 16) usageError("match length bits should be from 2 to 16");
-    if (settings.minMatchLength < 1 || settings.minMatchLength > 16)
+    if (settings.offsetBits < 0 || settings.offsetBits > maxOffsetBits) usageError("match offset bits should be from 0 to 12");
+    if (settings.lengthBits < minLengthBits || settings.lengthBits > maxLengthBits) usageError("match length bits should be from 2 to 16");
+    if (settings.minMatchLength < 1 || settings.minMatchLength > maxMinMatchLength)
         usageError("minimum match length should be from 1 to 16");
-    // The match code must fit its packing: two bytes at most, and one byte
-    // with room for the offset code when a half-byte holds the rest.
-    const int codeBits = settings.offsetBits + settings.lengthBits;
-    if (codeBits > 16) usageError("total match bits should be from 8 to 16");
-    if (codeBits >= 9 && codeBits <= 12 && settings.offsetBits > 8)
-        usageError("match offset bits should be from 0 to 8 for 9 to 12 total bits");
+    if (!hasPacking(settings))
+        usageError(settings.codeBits() > 16 ? "total match bits should be from 8 to 16"
+                                            : "match offset bits should be from 0 to 8 for 9 to 12 total bits");
 }
 
 void takeFileNames(const std::vector<std::string>& files, RunOptions& options)
@@ -127,8 +124,8 @@ bool readCommandLine(int argc, char** argv, LzssSettings& settings, RunOptions& 
         givenMask |= presetGiven;
     }
     if (given.count("sixteen")) settings.minMatchLength = 1;
-    options.forceEndLiteral = !given.count("end");
-    options.oldFormat = given.count("old") != 0;
+    options.format.forceEndLiteral = !given.count("end");
+    options.format.oldFormat = given.count("old") != 0;
     options.trim = given.count("trim") != 0;
 
     deriveAndValidate(givenMask, totalBits, settings);

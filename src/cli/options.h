@@ -1,14 +1,14 @@
 #pragma once
 
+#include "lzss/file_format.h"
 #include "lzss/lzss_settings.h"
 
 #include <filesystem>
 
 // The flags and file names of one run.
 struct RunOptions {
-    int verbosity = 1;            // 0 quiet, 1 default, 2 verbose
-    bool forceEndLiteral = true;  // false with "end"
-    bool oldFormat = false;       // true with "old"
+    int verbosity = 1;     // 0 quiet, 1 default, 2 verbose
+    FormatChoices format;  // "old" and "end"
     bool trim = false;
     std::filesystem::path inputPath;
     std::filesystem::path outputPath;

@@ -1,52 +1,42 @@
 #include "cli/output_file.h"
 
 #include "cli/usage_error.h"
-#include "lzss/output_check.h"
 
 #include <cerrno>
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
 
 namespace {
 
-void removeIfRegularFile(const std::filesystem::path& path)
-{
-    std::error_code ignored;
-    if (std::filesystem::is_regular_file(path, ignored)) std::filesystem::remove(path, ignored);
-}
-
 [[noreturn]] void failOutput(const char* what, const std::filesystem::path& path, int error)
 {
-    std::fprintf(stderr, "%s: %s output file '%s': %s\n", invocationName.c_str(), what, path.string().c_str(),
-                 std::strerror(error));
-    std::exit(1);
+    fail(std::string(what) + " output file '" + path.string() + "': " + std::strerror(error) + "\n");
 }
 
 }  // namespace
 
-std::FILE* openOutputOrExit(const std::filesystem::path& path)
+OutputFile::OutputFile(const std::filesystem::path& path) : path_(path), file_(std::fopen(path.c_str(), "wb"))
 {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) failOutput("can't open", path, errno);
-    return file;
+    if (file_ == nullptr) failOutput("can't open", path, errno);
 }
 
-void closeOutputOrExit(std::FILE* file, int writeError, const std::filesystem::path& path)
+OutputFile::~OutputFile()
 {
-    int error = writeError;
+    if (file_ != nullptr) std::fclose(file_);
+}
+
+void OutputFile::writeAndClose(std::span<const uint8_t> bytes)
+{
     errno = 0;
-    if (std::fclose(file) != 0 && error == 0) error = errno != 0 ? errno : EIO;
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
+    // Without the flush a full disk would only show when the file is closed.
+    written = std::fflush(file_) == 0 && written;
+    int error = written ? 0 : errno != 0 ? errno : EIO;
+    errno = 0;
+    if (std::fclose(file_) != 0 && error == 0) error = errno != 0 ? errno : EIO;
+    file_ = nullptr;
     if (error == 0) return;
-    removeIfRegularFile(path);
-    failOutput("can't write", path, error);
-}
-
-void requireDecodableOutput(std::span<const uint8_t> bytes, const RegisterStreamSet& streams, int32_t frameCount,
-                            const LzssSettings& settings, bool oldFormat, const std::filesystem::path& path)
-{
-    if (decodesToSong(bytes, streams, frameCount, settings, oldFormat)) return;
-    removeIfRegularFile(path);
-    std::fprintf(stderr, "%s: internal error: output does not decode to the input; nothing written\n",
-                 invocationName.c_str());
-    std::exit(1);
+    std::error_code ignored;
+    if (std::filesystem::is_regular_file(path_, ignored)) std::filesystem::remove(path_, ignored);
+    failOutput("can't write", path_, error);
 }

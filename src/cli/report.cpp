@@ -12,9 +12,12 @@ int32_t entryOrZero(const std::vector<int32_t>& table, int32_t index)
 
 }  // namespace
 
-void printReport(const LzssSettings& settings, int verbosity, int32_t frameCount, int32_t outputSize,
-                 const CompressionResult& result, const MatchHistograms& histograms)
+void printReport(const LzssSettings& settings, int verbosity, const Conversion& conversion)
 {
+    const int32_t frameCount = conversion.song.frameCount();
+    const auto outputSize = static_cast<int32_t>(conversion.file.bytes.size());
+    const CompressedFile& result = conversion.file;
+    const MatchHistograms& histograms = conversion.file.histograms;
     // Sizes are counted in 64 bits: nine bytes a frame overflow 32 bits on very long songs.
     const long long rawSize = 9LL * frameCount;
     std::fprintf(stderr, "LZSS: max offset= %d,\tmax len= %d,\tmatch bits= %d,\t", settings.windowSize(),

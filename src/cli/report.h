@@ -1,12 +1,10 @@
 #pragma once
 
-#include "lzss/compressed_file.h"
+#include "lzss/conversion.h"
 #include "lzss/lzss_settings.h"
 
-#include <cstdint>
 
 // Prints the compression report on standard error: the settings and the
 // ratio always, each compressed stream's share from verbosity 1, and the
 // table of match lengths and distances at verbosity 2.
-void printReport(const LzssSettings& settings, int verbosity, int32_t frameCount, int32_t outputSize,
-                 const CompressionResult& result, const MatchHistograms& histograms);
+void printReport(const LzssSettings& settings, int verbosity, const Conversion& conversion);

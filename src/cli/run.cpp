@@ -1,44 +1,52 @@
 #include "cli/run.h"
 
-#include "capture/trim_silence_and_loop.h"
-#include "capture/vgm_reader.h"
-#include "cli/ex.h"
 #include "cli/input_file.h"
 #include "cli/options.h"
 #include "cli/output_file.h"
 #include "cli/report.h"
 #include "cli/usage_error.h"
-#include "lzss/bit_stream_writer.h"
-#include "lzss/compressed_file.h"
+#include "lzss/conversion.h"
 
-LzssSettings lzssSettings;
-MatchHistograms matchHistograms;
+#include <cstdio>
+
+namespace {
+
+// Trimming notices come before anything about the output file; the others
+// only once the output is open.
+void printNotices(const Notices& notices, bool trimming, int verbosity)
+{
+    for (const Notice& notice : notices) {
+        if ((notice.kind == Notice::Kind::Trimming) != trimming) continue;
+        if (notice.kind == Notice::Kind::Trimming)
+            std::fprintf(stderr, "%s: %s", invocationName.c_str(), notice.text.c_str());
+        else if (notice.kind == Notice::Kind::Warning || verbosity != 0)
+            std::fputs(notice.text.c_str(), stderr);
+    }
+}
+
+}  // namespace
 
 void runConversion(int argc, char** argv)
 {
-    RegisterStreamSet streams;
+    ConversionRequest request;
     RunOptions options;
-    if (!readCommandLine(argc, argv, lzssSettings, options)) return;
-    matchHistograms = makeHistograms(lzssSettings);
+    if (!readCommandLine(argc, argv, request.settings, options)) return;
+    request.format = options.format;
+    request.trim = options.trim;
+    request.inputName = options.inputPath.string();
 
-    {
-        const std::vector<uint8_t> input = loadInputFile(options.inputPath);
-        streams.frameCount = buildRegisterStreams(readVgmFrames(input), streams);
+    const std::vector<uint8_t> input = loadInputFile(options.inputPath);
+    refuseOutputOverInput(options.inputPath, options.outputPath);
+    const Conversion conversion = convertSong(input, request);
+    printNotices(conversion.notices, true, options.verbosity);
+    if (conversion.song.frameCount() == 0) return;  // trimmed to silence: nothing to write
+
+    if (!conversion.decodesBack) {
+        printNotices(conversion.notices, false, options.verbosity);
+        fail("internal error: output does not decode to the input; nothing written\n");
     }
-    if (streams.frameCount == 0) throw Ex() << "File '" << options.inputPath.string() << "' has no POKEY frames\n";
-    if (options.trim) {
-        streams.frameCount = trimSilenceAndLoop(streams, streams.frameCount, invocationName);
-        if (streams.frameCount == 0) return;
-    }
-
-    std::FILE* file = openOutputOrExit(options.outputPath);
-    BitStreamWriter writer(lzssSettings, file);
-    const CompressionResult result =
-        writeCompressedFile(streams, streams.frameCount, writer, lzssSettings, matchHistograms, options.verbosity,
-                            options.forceEndLiteral, options.oldFormat);
-    closeOutputOrExit(file, writer.writeError(), options.outputPath);
-    requireDecodableOutput(writer.flushedBytes(), streams, streams.frameCount, lzssSettings, options.oldFormat,
-                           options.outputPath);
-
-    printReport(lzssSettings, options.verbosity, streams.frameCount, writer.bytesWritten(), result, matchHistograms);
+    OutputFile output(options.outputPath);
+    printNotices(conversion.notices, false, options.verbosity);
+    output.writeAndClose(conversion.file.bytes);
+    printReport(request.settings, options.verbosity, conversion);
 }

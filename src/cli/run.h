@@ -1,7 +1,6 @@
 #pragma once
 
-// One whole conversion: command line, input, capture, trimming, the
-// compressed file and the report. Ends the process itself on a rejected
-// command line or an output file that cannot be written; throws Ex for a
-// bad input file.
+// One whole conversion: command line, input, the conversion in memory, then
+// the notices, the output file and the report. Returns normally for a written
+// file, the help and a song trimmed to silence; throws for every failure.
 void runConversion(int argc, char** argv);

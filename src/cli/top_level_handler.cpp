@@ -1,5 +1,8 @@
 #include "cli/top_level_handler.h"
 
+#include "cli/usage_error.h"
+
+#include <cstdio>
 #include <exception>
 #include <iostream>
 
@@ -8,6 +11,8 @@ int runReportingErrors(const std::function<void()>& work)
     try {
         work();
         return 0;
+    } catch (const Failure& failure) {
+        std::fputs(failure.text.c_str(), stderr);
     } catch (const std::exception& e) {
         std::cerr << "error: " << e.what() << "\n";
     } catch (...) {

@@ -1,13 +1,10 @@
 #include "cli/usage_error.h"
 
-#include <cstdio>
-#include <cstdlib>
-
 std::string invocationName;
 
 void usageError(const char* message)
 {
-    std::fprintf(stderr, "%s: error, %s\nTry '%s -h' for help.\n", invocationName.c_str(), message,
-                 invocationName.c_str());
-    std::exit(1);
+    throw Failure{invocationName + ": error, " + message + "\nTry '" + invocationName + " -h' for help.\n"};
 }
+
+void fail(const std::string& message) { throw Failure{invocationName + ": " + message}; }

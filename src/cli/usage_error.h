@@ -6,6 +6,14 @@
 // usage errors and several messages begin with it.
 extern std::string invocationName;
 
-// Prints the message in the program's usage-error form on standard error and
-// ends the process with status 1. Never returns.
+// A run that ends with status 1 and this exact text on standard error. It
+// travels up to the top-level handler, which prints it.
+struct Failure {
+    std::string text;
+};
+
+// Ends the run with the message in the program's usage-error form.
 [[noreturn]] void usageError(const char* message);
+
+// Ends the run with "<program name>: <message>".
+[[noreturn]] void fail(const std::string& message);

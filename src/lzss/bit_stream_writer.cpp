@@ -1,30 +1,13 @@
 #include "lzss/bit_stream_writer.h"
 
-#include <cerrno>
+#include "lzss/file_format.h"
+
 #include <stdexcept>
 
-namespace {
-
-// Codes wider than 16 bits do not fit the two-byte packing, and a
-// 9-to-12-bit code keeps its whole offset in its first byte.
-bool hasPacking(const LzssSettings& settings)
-{
-    const int32_t width = settings.codeBits();
-    if (settings.offsetBits < 0 || settings.lengthBits < 0 || width > 16)
-        return false;
-    return width < 9 || width > 12 || settings.offsetBits <= 8;
-}
-
-constexpr std::size_t typicalChunkSize = 65536;
-
-} // namespace
-
-BitStreamWriter::BitStreamWriter(const LzssSettings& settings, std::FILE* file)
-    : settings_(settings), file_(file)
+BitStreamWriter::BitStreamWriter(const LzssSettings& settings) : settings_(settings)
 {
     if (!hasPacking(settings))
         throw std::invalid_argument("no packing holds a match code of these widths");
-    buffer_.reserve(typicalChunkSize);
 }
 
 void BitStreamWriter::putFlag(int bit)
@@ -54,14 +37,14 @@ void BitStreamWriter::putMatchCode(int32_t offsetCode, int32_t lengthCode)
     const uint32_t offset = static_cast<uint32_t>(offsetCode);
     const uint32_t length = static_cast<uint32_t>(lengthCode);
     const int32_t offsetBits = settings_.offsetBits;
-    const int32_t width = settings_.codeBits();
+    const Packing packing = packingOf(settings_);
 
-    if (width <= 8) {
+    if (packing == Packing::OneByte) {
         putByte(static_cast<uint8_t>((offset << settings_.lengthBits) + length));
         return;
     }
 
-    if (width <= 12) {
+    if (packing == Packing::ByteAndHalf) {
         const int32_t lowLengthBits = 8 - offsetBits;
         const uint32_t lowLengthMask = (1u << lowLengthBits) - 1;
         putByte(static_cast<uint8_t>((offset << lowLengthBits) + (length & lowLengthMask)));
@@ -83,30 +66,4 @@ void BitStreamWriter::putMatchCode(int32_t offsetCode, int32_t lengthCode)
     const uint32_t code = ((length + 1) << offsetBits) + offset;
     putByte(static_cast<uint8_t>(code));
     putByte(static_cast<uint8_t>(code >> 8));
-}
-
-bool BitStreamWriter::flush()
-{
-    bool fileTookAll = true;
-    if (!buffer_.empty()) {
-        flushed_.insert(flushed_.end(), buffer_.begin(), buffer_.end());
-        if (file_ != nullptr) {
-            errno = 0;
-            fileTookAll = std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size();
-            // Without this a full disk would only show when the file is closed.
-            fileTookAll = std::fflush(file_) == 0 && fileTookAll;
-        }
-    }
-    if (file_ != nullptr && std::ferror(file_))
-        fileTookAll = false;
-    // The reason is kept at once: later library calls may change errno.
-    if (!fileTookAll && writeError_ == 0)
-        writeError_ = errno != 0 ? errno : EIO;
-
-    total_ += static_cast<int32_t>(buffer_.size());
-    buffer_.clear();
-    flagCount_ = 0;
-    controlIndex_ = -1;
-    halfByteIndex_ = -1;
-    return fileTookAll;
 }

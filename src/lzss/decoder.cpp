@@ -1,6 +1,6 @@
 #include "lzss/decoder.h"
 
-#include "lzss/compressed_file.h"
+#include "lzss/file_format.h"
 
 #include <array>
 #include <optional>
@@ -41,11 +41,11 @@ public:
     {
         const int32_t offsetBits = settings_.offsetBits;
         const int32_t lengthBits = settings_.lengthBits;
-        const int32_t codeBits = offsetBits + lengthBits;
+        const Packing packing = packingOf(settings_);
         const auto first = byte();
         if (!first) return std::nullopt;
-        if (codeBits <= 8) return Code{*first >> lengthBits, *first & ((1 << lengthBits) - 1)};
-        if (codeBits <= 12) {
+        if (packing == Packing::OneByte) return Code{*first >> lengthBits, *first & ((1 << lengthBits) - 1)};
+        if (packing == Packing::ByteAndHalf) {
             const int32_t lowBits = 8 - offsetBits;
             const int32_t low = *first & ((1 << lowBits) - 1);
             int32_t high;
@@ -89,8 +89,8 @@ struct Copy {
 
 }  // namespace
 
-DecodedSong decodeCompressedFile(std::span<const uint8_t> bytes, const LzssSettings& settings, bool oldFormat,
-                                 int32_t maxFrames)
+DecodedSong decodeCompressedFile(std::span<const uint8_t> bytes, const LzssSettings& settings,
+                                 const FormatChoices& format, int32_t maxFrames)
 {
     DecodedSong song;
     auto& streams = song.streams.streams;
@@ -102,11 +102,11 @@ DecodedSong decodeCompressedFile(std::span<const uint8_t> bytes, const LzssSetti
         return song;
     }
     std::array<bool, registersPerFrame> skipped{};
-    for (int c = 1; c < registersPerFrame; ++c) skipped[c] = (*mask >> (8 - c)) & 1;
+    for (int c = 1; c < registersPerFrame; ++c) skipped[c] = (*mask >> maskBit(c)) & 1;
 
     std::array<uint8_t, registersPerFrame> initial{};
-    for (int c = registersPerFrame - 1; c >= 0; --c) {
-        if (oldFormat && !skipped[c]) continue;
+    for (int c = firstChannel; c >= 0; --c) {
+        if (format.oldFormat && !skipped[c]) continue;
         const auto value = reader.byte();
         if (!value) {
             song.error = "initial values cut short";
@@ -115,19 +115,19 @@ DecodedSong decodeCompressedFile(std::span<const uint8_t> bytes, const LzssSetti
         initial[c] = *value;
     }
 
-    int32_t frame = 0;
-    if (!oldFormat) {
+    const int32_t firstFrame = firstStepFrame(format);
+    if (firstFrame == 1) {
         for (int c = 0; c < registersPerFrame; ++c) streams[c].push_back(initial[c]);
-        frame = 1;
     }
     const int32_t window = settings.windowSize();
-    const int32_t base = offsetBase(oldFormat);
+    const int32_t base = offsetBase(format);
     std::array<Copy, registersPerFrame> copies{};
     size_t endOfLastFrame = reader.position();
 
+    int32_t frame = firstFrame;
     for (; frame < maxFrames; ++frame) {
         bool complete = true;
-        for (int c = registersPerFrame - 1; c >= 0 && complete; --c) {
+        for (int c = firstChannel; c >= 0 && complete; --c) {
             if (skipped[c]) {
                 streams[c].push_back(initial[c]);
                 continue;
@@ -151,17 +151,15 @@ DecodedSong decodeCompressedFile(std::span<const uint8_t> bytes, const LzssSetti
                 copy.remaining = code->lengthCode + settings.minMatchLength;
                 if (copy.source < 0) {
                     song.error = "match before the first frame at frame " + std::to_string(frame);
-                    song.streams.frameCount = frame;
-                    return song;
+                    break;
                 }
             }
             streams[c].push_back(streams[c][copy.source++]);
             --copy.remaining;
         }
-        if (!complete) break;
+        if (!complete || !song.error.empty()) break;
         endOfLastFrame = reader.position();
     }
-    song.streams.frameCount = frame;
     for (auto& stream : streams) stream.resize(frame);
     song.unreadBytes = static_cast<int64_t>(bytes.size() - endOfLastFrame);
     return song;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "capture/register_streams.h"
-#include "lzss/lzss_settings.h"
+#include "lzss/file_format.h"
 
 #include <cstdint>
 #include <span>
@@ -9,7 +9,7 @@
 
 // A compressed file read back into its nine register streams.
 struct DecodedSong {
-    RegisterStreamSet streams;  // frameCount: the frames decoded completely
+    RegisterStreamSet streams;  // the frames decoded completely
     std::string error;          // empty when the data was sound
     int64_t unreadBytes = 0;    // bytes left over after the last complete frame's steps
 };
@@ -19,5 +19,5 @@ struct DecodedSong {
 // until the data runs out. The file does not store the frame count; the song
 // ends at the first frame that needs a byte the data no longer has. Decoding
 // stops after maxFrames frames.
-DecodedSong decodeCompressedFile(std::span<const uint8_t> bytes, const LzssSettings& settings, bool oldFormat,
-                                 int32_t maxFrames = INT32_MAX);
+DecodedSong decodeCompressedFile(std::span<const uint8_t> bytes, const LzssSettings& settings,
+                                 const FormatChoices& format, int32_t maxFrames = INT32_MAX);

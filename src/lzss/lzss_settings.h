@@ -16,5 +16,11 @@ struct LzssSettings {
     int32_t matchCost() const { return codeBits() + 1; }
 };
 
+// The widths and minimum match lengths the program accepts.
+inline constexpr int32_t maxOffsetBits = 12;
+inline constexpr int32_t minLengthBits = 2, maxLengthBits = 16;
+inline constexpr int32_t minCodeBits = 8, maxCodeBits = 16;
+inline constexpr int32_t maxMinMatchLength = 16;
+
 // A literal costs its flag bit and its byte, whatever the settings.
 inline constexpr int32_t literalCost = 9;

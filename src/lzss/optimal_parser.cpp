@@ -1,5 +1,6 @@
 #include "lzss/optimal_parser.h"
 
+#include "lzss/file_format.h"
 #include "lzss/window_runs.h"
 
 #include <algorithm>
@@ -8,27 +9,24 @@
 
 OptimalParser::OptimalParser(const LzssSettings& settings) : settings_(settings)
 {
-    // Below these bounds the window or the longest match cannot be computed,
-    // and a minimum match length of 0 would let a walk stand still.
-    if (settings.offsetBits < 0 || settings.offsetBits > 16 || settings.lengthBits < 0 ||
-        settings.lengthBits > 16 || settings.minMatchLength < 1 || settings.minMatchLength > 16)
+    // A minimum match length of 0 would let a walk stand still.
+    if (!hasPacking(settings) || settings.minMatchLength < 1 || settings.minMatchLength > 16)
         throw std::invalid_argument("LZSS settings out of range for the parser");
 }
 
-void OptimalParser::build(std::span<const uint8_t> stream, int32_t n)
+void OptimalParser::build(std::span<const uint8_t> stream)
 {
-    if (n < 0 || static_cast<std::size_t>(n) > stream.size())
-        throw std::invalid_argument("parser range exceeds its stream");
     // Every cost must fit in its signed 32-bit entry, even for all literals.
-    if (n > std::numeric_limits<int32_t>::max() / literalCost)
+    if (stream.size() > std::numeric_limits<int32_t>::max() / literalCost)
         throw std::invalid_argument("stream too long for the parser's cost table");
+    const auto n = static_cast<int32_t>(stream.size());
     stream_ = stream;
     n_ = n;
     cost_.assign(n, 0);
     length_.assign(n, 0);
     distance_.assign(n, 0);
     // The working space is taken here so that parse allocates nothing.
-    runs_.prepare(settings_, stream.first(n));
+    runs_.prepare(settings_, stream);
     if (settings_.minMatchLength > 1)
         minimumStack_.assign(static_cast<std::size_t>(n) + 1, 0);
 }

@@ -12,14 +12,13 @@
 // lengthBits + 1, whatever its length.
 class OptimalParser {
 public:
-    // Throws std::invalid_argument for widths above 16 bits or a minimum
-    // match length outside 1..16.
+    // Throws std::invalid_argument for widths that have no packing or a
+    // minimum match length outside 1..16.
     explicit OptimalParser(const LzssSettings& settings);
 
     // Keeps a view of the stream (which must outlive the parser) and sizes
-    // the tables to n entries of 0. Throws std::invalid_argument when n is
-    // negative or beyond the stream.
-    void build(std::span<const uint8_t> stream, int32_t n);
+    // the tables to one entry of 0 per position.
+    void build(std::span<const uint8_t> stream);
 
     // Fills the tables. With forceFinalLiteral the last position is a literal
     // and no match may cover it. May be called again; nothing of an earlier
@@ -30,6 +29,7 @@ public:
     bool endsInMatch() const;
 
     int32_t size() const { return n_; }
+    std::span<const uint8_t> stream() const { return stream_; }
     // Bits the parse needs from position i to the end of the parsed range.
     // A forced final literal lies outside that range: it costs 0 here.
     int32_t cost(int32_t i) const { return cost_[i]; }

@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace testing_support {
 namespace {
@@ -14,8 +14,12 @@ namespace {
 std::string shellQuote(const std::string& text)
 {
     std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
+    for (char c : text) {
+        if (c == '\'') quoted += "'\\''";
+        else quoted += c;
+    }
+    quoted += '\'';
+    return quoted;
 }
 
 std::string slurp(const std::filesystem::path& path)
@@ -52,26 +56,41 @@ std::vector<uint8_t> readFile(const std::filesystem::path& path)
     return {text.begin(), text.end()};
 }
 
-std::string binaryPath() { return REGSQUEEZE_BINARY; }
+std::vector<uint8_t> gzipped(const std::vector<uint8_t>& bytes)
+{
+    z_stream stream{};
+    deflateInit2(&stream, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+    std::vector<uint8_t> out(deflateBound(&stream, bytes.size()) + 32);
+    stream.next_in = const_cast<Bytef*>(bytes.data());
+    stream.avail_in = static_cast<uInt>(bytes.size());
+    stream.next_out = out.data();
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
 
-std::filesystem::path corpusDir() { return REGSQUEEZE_CORPUS_DIR; }
-
-ProgramResult runRegsqueeze(const std::vector<std::string>& arguments, const std::string& invokedAs)
+ProgramResult runRegsqueeze(const std::filesystem::path& directory, const std::vector<std::string>& arguments)
 {
     TempDir captures;
-    // exec -a sets the name the program sees as its first argument.
-    std::string command = "exec -a " + shellQuote(invokedAs.empty() ? binaryPath() : invokedAs) + " " +
-                          shellQuote(binaryPath());
-    for (const std::string& argument : arguments) command += " " + shellQuote(argument);
-    command += " </dev/null >" + shellQuote((captures / "out").string()) + " 2>" +
-               shellQuote((captures / "err").string());
-
-    ProgramResult result;
-    const int status = std::system(("bash -c " + shellQuote(command)).c_str());
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = slurp(captures / "out");
-    result.err = slurp(captures / "err");
-    return result;
+    // Appended piece by piece: g++ 12 warns falsely about "literal" + string.
+    std::string command = "cd ";
+    command += shellQuote(directory.string());
+    command += " && exec -a regsqueeze ";
+    command += shellQuote(REGSQUEEZE_BINARY);
+    for (const std::string& argument : arguments) {
+        command += ' ';
+        command += shellQuote(argument);
+    }
+    command += " </dev/null >";
+    command += shellQuote((captures / "out").string());
+    command += " 2>";
+    command += shellQuote((captures / "err").string());
+    std::string shell = "bash -c ";
+    shell += shellQuote(command);
+    const int status = std::system(shell.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(captures / "out"), slurp(captures / "err")};
 }
 
 }  // namespace testing_support

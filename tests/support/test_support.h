@@ -1,7 +1,5 @@
 #pragma once
 
-#include "vgm_writer.h"
-
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -17,8 +15,6 @@ public:
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
 private:
@@ -28,17 +24,19 @@ private:
 void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> readFile(const std::filesystem::path& path);
 
+// The bytes as a gzip file, as .vgz files are made.
+std::vector<uint8_t> gzipped(const std::vector<uint8_t>& bytes);
+
 struct ProgramResult {
     int status = -1;
     std::string out;  // standard output
     std::string err;  // standard error
 };
 
-// Runs the real regsqueeze binary with the given arguments (argv[0] is the
-// binary's path unless invokedAs names another) and collects what it prints.
-ProgramResult runRegsqueeze(const std::vector<std::string>& arguments, const std::string& invokedAs = "");
+// Runs the real regsqueeze binary, invoked as "regsqueeze", in the given
+// directory with the given arguments, and collects what it prints.
+ProgramResult runRegsqueeze(const std::filesystem::path& directory, const std::vector<std::string>& arguments);
 
-std::string binaryPath();
-std::filesystem::path corpusDir();
+inline std::filesystem::path corpusDir() { return REGSQUEEZE_CORPUS_DIR; }
 
 }  // namespace testing_support

@@ -5,7 +5,8 @@
 #include <sstream>
 #include <string>
 
-// The program's exception for bad input. Every copy shares one text stream,
+// The program's exception for bad input and failed runs; its text is what
+// the user is shown after "error: ". Every copy shares one text stream,
 // so text streamed into an Ex after it was copied shows in the copy too.
 class Ex : public std::exception {
 public:

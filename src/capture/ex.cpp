@@ -1,4 +1,4 @@
-#include "cli/ex.h"
+#include "capture/ex.h"
 
 Ex::Ex() : text_(std::make_shared<std::ostringstream>()) {}
 

@@ -1,0 +1,48 @@
+#include "lzss/conversion.h"
+
+#include "capture/ex.h"
+#include "capture/gzip_input.h"
+#include "capture/trim_silence_and_loop.h"
+#include "capture/vgm_reader.h"
+#include "lzss/output_check.h"
+
+#include <vector>
+
+namespace {
+
+// No POKEY song comes near this; a larger result is a broken or hostile file.
+constexpr size_t inflatedLimit = 256u * 1024 * 1024;
+
+std::vector<uint8_t> inflated(std::span<const uint8_t> input, const std::string& inputName)
+{
+    try {
+        return inflateGzip(input, inflatedLimit);
+    } catch (const GzipTooLarge&) {
+        throw Ex() << "File '" << inputName << "' is too large when decompressed\n";
+    } catch (const GzipError&) {
+        throw Ex() << "File '" << inputName << "' is not a valid gzip stream\n";
+    }
+}
+
+}  // namespace
+
+RegisterStreamSet captureSong(std::span<const uint8_t> input, const std::string& inputName)
+{
+    RegisterStreamSet song =
+        isGzip(input) ? buildRegisterStreams(readVgmFrames(inflated(input, inputName)))
+                      : buildRegisterStreams(readVgmFrames(input));
+    if (song.frameCount() == 0) throw Ex() << "File '" << inputName << "' has no POKEY frames\n";
+    return song;
+}
+
+Conversion convertSong(std::span<const uint8_t> input, const ConversionRequest& request)
+{
+    Conversion conversion;
+    conversion.song = captureSong(input, request.inputName);
+    if (request.trim) trimSilenceAndLoop(conversion.song, conversion.notices);
+    if (conversion.song.frameCount() == 0) return conversion;
+
+    conversion.file = writeCompressedFile(conversion.song, request.settings, request.format, conversion.notices);
+    conversion.decodesBack = decodesToSong(conversion.file.bytes, conversion.song, request.settings, request.format);
+    return conversion;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "capture/notice.h"
+#include "capture/register_streams.h"
+#include "lzss/compressed_file.h"
+#include "lzss/file_format.h"
+#include "lzss/lzss_settings.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+// Everything one conversion needs besides the input's bytes.
+struct ConversionRequest {
+    LzssSettings settings;
+    FormatChoices format;
+    bool trim = false;      // cut silence at both ends and the song at its first loop
+    std::string inputName;  // how error messages name the input
+};
+
+// What one conversion made.
+struct Conversion {
+    RegisterStreamSet song;  // the frames that were compressed; none when trimming found only silence
+    CompressedFile file;     // empty bytes when there was nothing to compress
+    Notices notices;         // trimming, then the compression's own, in order
+    bool decodesBack = false;  // the file decodes to exactly the song
+};
+
+// The whole conversion in memory: a VGM file (plain or gzip-compressed) in,
+// the compressed file, its report figures and the notices out. Throws Ex
+// with the user's message when the input is not a usable POKEY song.
+Conversion convertSong(std::span<const uint8_t> input, const ConversionRequest& request);
+
+// A VGM file's register streams, inflated first when it is gzip-compressed.
+RegisterStreamSet captureSong(std::span<const uint8_t> input, const std::string& inputName);
