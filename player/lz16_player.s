@@ -17,6 +17,11 @@
 ;           carry set, registers untouched, once the data runs out (and on
 ;           every call after that). Call lz_init again to start over.
 ;
+; Each frame's values go to the rings first; the registers are written at
+; the end of the frame, once its data is known to lie before the song's end.
+; A frame that runs out of data has by then read up to 20 bytes past the
+; end (and written nothing): the song must end at $FFEB or below.
+;
 ; The code modifies itself: ring addresses, skipped channels and the end of
 ; the data are patched into the instructions that use them.
 
