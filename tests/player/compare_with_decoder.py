@@ -2,7 +2,9 @@
 """The 6502 player, run in sim65, against the program's decoder: the same
 frames to the same end, for generated songs at every setting the converter
 accepts (minimum matches sampled), both formats, with and without -e; for
-corpus songs; and for files cut short.
+corpus songs; and for files cut short. For short songs, the cycles of the
+calls measured one by one add up to the song's total and none exceeds the
+worst frame.
 
     compare_with_decoder.py BUILD_DIR CORPUS_DIR
 """
@@ -26,12 +28,13 @@ def frames(command):
 
 
 def compare(case):
-    """Converts (unless given a .lz16) and compares; returns a failure or None."""
+    """Converts, compares and checks the cycles; returns a failure or None."""
     song, o, l, m, old, options, cut = case
     with tempfile.TemporaryDirectory() as work:
         packed = os.path.join(work, "song.lz16")
         flags = ["--old"] if old else []
-        convert = [os.path.join(build, "regsqueeze"), "-q", "-o", str(o), "-l", str(l), "-m", str(m), *options]
+        convert = [os.path.join(build, "regsqueeze"), "-q", "-o", str(o), "-l", str(l), "-m", str(m),
+               *(x for x in options if x != "each")]
         if subprocess.run(convert + (["-x"] if old else []) + [song, packed], capture_output=True).returncode:
             return None  # a song the converter refuses (silent after trimming)
         if cut:
@@ -45,6 +48,13 @@ def compare(case):
             return (f"{os.path.basename(song)} {'--old ' if old else ''}{o}/{l}/{m} {options} cut={cut is not None}: "
                     f"player {len(player[0])} frames (status {player[1]}), decoder {len(decoder[0])} "
                     f"(status {decoder[1]}), first difference at {first}")
+        if "each" in options and player[1] == 0:
+            out = subprocess.run([simulate, "--each", *flags, *settings], capture_output=True, text=True).stdout
+            calls = [int(c) for c in out.splitlines()[-2].split()[1:]]
+            total, worst = (int(x) for x in out.split()[-5::4])
+            if sum(calls) != total or max(calls) > worst:
+                return f"{os.path.basename(song)} {o}/{l}/{m}: calls add up to {sum(calls)} of {total}, " \
+                       f"the costliest {max(calls)} against the worst {worst}"
     return None
 
 
@@ -66,6 +76,10 @@ with tempfile.TemporaryDirectory() as songs:
     for o, l, m in [(8, 8, 1), (7, 5, 1), (4, 4, 2), (10, 6, 3), (0, 16, 2)]:
         for fraction in (0, 1, 3, 5):
             cases.append((generated[7], o, l, m, fraction == 3, [], lambda n, f=fraction: n * f // 6 + f))
+    # Cycles call by call, on songs of up to 200 frames.
+    short = [g for g in generated if os.path.getsize(g) < 4000][:4]
+    for n, (o, l, m) in enumerate([(8, 8, 1), (7, 5, 1), (4, 4, 2), (10, 6, 3), (0, 16, 2), (12, 4, 1), (2, 10, 5)]):
+        cases.append((short[n % len(short)], o, l, m, n % 2 == 1, ["-t", "each"], None))
     with concurrent.futures.ThreadPoolExecutor(int(os.environ.get("PLAYER_TEST_JOBS", "2"))) as pool:
         failures = [f for f in pool.map(compare, cases) if f]
 print(f"{len(cases)} comparisons, {len(failures)} failed")
