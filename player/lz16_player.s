@@ -76,7 +76,7 @@ ctrl = LZ_ZP + 2                    ; flags left, above a stop bit
 pos  = LZ_ZP + 3                    ; ring index of the current frame
 t0   = LZ_ZP + 4
 t1   = LZ_ZP + 5
-ZPN  = 6
+ZPN  .set 6
  .if OB > 8
 posh = LZ_ZP + ZPN                  ; high byte of the ring index
 ZPN  .set ZPN + 1
@@ -410,29 +410,19 @@ entry:  ldy     #0                  ; becomes sec / rts once the data has run ou
         tax
 .else
         inc     pos
-        bne     :++
+        bne     :+
         ; The ring index enters a new page: move every ring store there.
         lda     posh
         clc
         adc     #1
         and     #NP - 1
-        sta     posh
-        ldx     #8
-:       lda     blk_lo,x
-        sta     t0
-        lda     blk_hi,x
-        sta     t1
-        ldy     #FIRST_OFF + 1
-        lda     (t0),y
-        clc
+        sta     posh                ; carry stays clear: no ring reaches past $FFFF
+        .repeat 9, k
+        lda     blocks + k * BLOCK_SIZE + FIRST_OFF + 1
         adc     posh
-        ldy     #STORE_OFF + 2
-        sta     (t0),y
-        ldy     #LIT_OFF + 2
-        sta     (t0),y
-        dex
-        bpl     :-
-        ldy     #0
+        sta     blocks + k * BLOCK_SIZE + STORE_OFF + 2
+        sta     blocks + k * BLOCK_SIZE + LIT_OFF + 2
+        .endrepeat
 :       ldx     pos
 .endif
 blocks:
@@ -564,6 +554,10 @@ next_channel:
         lda     skipv,x
 .else
         sta     val,x
+        lda     #0                  ; a first page that turning pages cannot carry out of
+        ldy     #FIRST_OFF + 1
+        sta     (t0),y
+        lda     val,x
 .endif
         jmp     write_register
 no_header:
