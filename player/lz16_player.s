@@ -104,7 +104,8 @@ ZPN = * - zp_first
 lz_zp_size = ZPN
 
         .segment "BSS"
-ucnt:   .res 9 * CW                 ; per channel: copy counter, counting up to 0
+ucnt:   .res 9 * CW                 ; per channel: all ones minus the frames its copy still
+                                    ; runs; the increment that wraps it to 0 asks for a step
 .if OB < 8
 srcix:  .res 9                      ; per channel: ring index of the next copied value
 .endif
