@@ -1,0 +1,291 @@
+; Runs the player in sim65: loads ./song (a .lz16 file) as high as it can,
+; calls lz_init, then lz_frame until it reports the end, printing the nine
+; registers after every frame. ./limit holds the most lz_frame calls (three
+; bytes, low first). Built with STUB=1 it calls a routine that only clears
+; the carry instead of lz_frame; since the harness's own work does not depend
+; on the data, the two runs' cycle totals differ by exactly the player's.
+;
+; Exit status: 0 done, 2 song and buffers do not fit, 3 no header, 4 no file.
+
+        .setcpu "6502"
+        .import lz_init, lz_frame, lz_zp_size
+        .import __MAIN_START__, __BSS_RUN__, __BSS_SIZE__
+__RINGS_START__ = (__BSS_RUN__ + __BSS_SIZE__ + $FF) & $FF00
+
+pv_open  = $FFF4
+pv_read  = $FFF6
+pv_write = $FFF7
+pv_exit  = $FFF9
+TOP      = $FFE0                    ; the song ends here; the player may read 20 bytes on
+
+.ifndef LZ_OFFSET_BITS
+LZ_OFFSET_BITS = 8
+.endif
+.ifndef LZ_OLD_FORMAT
+LZ_OLD_FORMAT = 0
+.endif
+.ifndef LZ_POKEY
+LZ_POKEY = $D200
+.endif
+WIN = 1 << LZ_OFFSET_BITS
+
+        .segment "EXEHDR"
+        .byte   "sim65", 2, 0, <c_sp
+        .word   __MAIN_START__, start
+
+        .segment "ZEROPAGE"
+c_sp:   .res 2                      ; argument stack of the simulator's calls
+src:    .res 2
+dst:    .res 2
+
+        .segment "BSS"
+lim:    .res 3
+size:   .res 2
+fd:     .res 2
+params: .res 6                      ; for lz_init: start, end, buffers
+
+        .segment "CODE"
+start:  ldx     #$FF
+        txs
+        lda     #<limit_name
+        ldx     #>limit_name
+        jsr     open
+        lda     #<lim
+        ldx     #>lim
+        ldy     #3
+        jsr     read
+        lda     #<song_name
+        ldx     #>song_name
+        jsr     open
+        ; Read as much as fits above the rings, then one byte more to tell
+        ; a song that fills the space from one that does not fit.
+        lda     #<__RINGS_START__
+        ldx     #>__RINGS_START__
+        ldy     #0
+        jsr     read_max
+        sta     size
+        stx     size+1
+        lda     #<line
+        ldx     #>line
+        ldy     #1
+        jsr     read
+        cmp     #0
+        beq     :+
+        jmp     too_large
+:       ; Move the song up to end at TOP.
+        lda     #<TOP
+        sec
+        sbc     size
+        sta     params
+        lda     #>TOP
+        sbc     size+1
+        sta     params+1
+        lda     #<TOP
+        sta     params+2
+        lda     #>TOP
+        sta     params+3
+        lda     #<__RINGS_START__
+        sta     params+4
+        lda     #>__RINGS_START__
+        sta     params+5
+        jsr     move_up
+        ; The rings of the channels the mask keeps must end below the song.
+        lda     size
+        ora     size+1
+        beq     rings_fit
+        ldy     #0
+        lda     (dst),y             ; the mask
+        ldx     #9
+:       lsr
+        bcc     :+
+        dex
+:       cmp     #0
+        bne     :--
+        lda     params+4            ; buffers + X * WIN <= song start
+        sta     src
+        lda     params+5
+        sta     src+1
+:       lda     src
+        clc
+        adc     #<WIN
+        sta     src
+        lda     src+1
+        adc     #>WIN
+        sta     src+1
+        bcs     too_large
+        dex
+        bne     :-
+        lda     params
+        cmp     src
+        lda     params+1
+        sbc     src+1
+        bcc     too_large
+rings_fit:
+        lda     #<params
+        ldx     #>params
+        jsr     lz_init
+        bcs     no_header
+.if LZ_OLD_FORMAT = 0
+        jsr     print
+.endif
+loop:   lda     lim                 ; count the call down; stop when none is left
+        sec
+        sbc     #1
+        sta     lim
+        lda     lim+1
+        sbc     #0
+        sta     lim+1
+        lda     lim+2
+        sbc     #0
+        sta     lim+2
+        bcc     done
+.if .defined(STUB)
+        jsr     stub
+.else
+        jsr     lz_frame
+.endif
+        bcs     done
+        jsr     print
+        jmp     loop
+done:   lda     #0
+        jmp     pv_exit
+too_large:
+        lda     #2
+        jmp     pv_exit
+no_header:
+        lda     #3
+        jmp     pv_exit
+no_file:
+        lda     #4
+        jmp     pv_exit
+
+; Present in both builds so that nothing else moves.
+stub:   clc
+        rts
+
+; Prints the registers as one line, in the same time whatever they hold.
+print:
+        .repeat 9, r
+        lda     LZ_POKEY + r
+        lsr
+        lsr
+        lsr
+        lsr
+        tay
+        lda     hex,y
+        sta     line + 3 * r
+        lda     LZ_POKEY + r
+        and     #$0F
+        tay
+        lda     hex,y
+        sta     line + 3 * r + 1
+        .endrepeat
+        lda     #<wblock
+        sta     c_sp
+        lda     #>wblock
+        sta     c_sp+1
+        lda     #27
+        ldx     #0
+        jmp     pv_write
+
+; open(A/X name, read only) into fd.
+open:   sta     oblock+2
+        stx     oblock+3
+        lda     #<oblock
+        sta     c_sp
+        lda     #>oblock
+        sta     c_sp+1
+        ldy     #4
+        jsr     pv_open
+        cpx     #$FF
+        bne     :+
+        jmp     no_file
+:
+        sta     fd
+        stx     fd+1
+        rts
+
+; read(fd, A/X, Y bytes); A/X: bytes read.
+read:   sta     rblock
+        stx     rblock+1
+        tya
+        ldx     #0
+do_read:
+        pha
+        lda     fd
+        sta     rblock+2
+        lda     fd+1
+        sta     rblock+3
+        lda     #<rblock
+        sta     c_sp
+        lda     #>rblock
+        sta     c_sp+1
+        pla
+        jmp     pv_read
+
+; read(fd, A/X, TOP - A/X bytes).
+read_max:
+        sta     rblock
+        stx     rblock+1
+        lda     #<TOP
+        sec
+        sbc     rblock
+        pha
+        lda     #>TOP
+        sbc     rblock+1
+        tax
+        pla
+        jmp     do_read
+
+; Moves size bytes from the rings' start up to params (the highest first).
+move_up:
+        lda     params
+        sta     dst
+        lda     params+1
+        clc
+        adc     size+1
+        sta     dst+1
+        lda     #<__RINGS_START__
+        sta     src
+        lda     #>__RINGS_START__
+        clc
+        adc     size+1
+        sta     src+1
+        ldx     size+1
+        ldy     size
+        beq     pages
+:       dey                         ; the partial page
+        lda     (src),y
+        sta     (dst),y
+        cpy     #0
+        bne     :-
+pages:  cpx     #0
+        beq     moved
+        dec     src+1
+        dec     dst+1
+        ldy     #0
+:       dey
+        lda     (src),y
+        sta     (dst),y
+        cpy     #0
+        bne     :-
+        dex
+        jmp     pages
+moved:  lda     params              ; dst: the song's start
+        sta     dst
+        lda     params+1
+        sta     dst+1
+        rts
+
+        .segment "RODATA"
+hex:    .byte   "0123456789abcdef"
+limit_name:
+        .byte   "limit", 0
+song_name:
+        .byte   "song", 0
+
+        .segment "DATA"
+oblock: .word   1, 0                ; flags (read only), name
+rblock: .word   0, 0                ; buffer, fd
+wblock: .word   line, 1             ; buffer, standard output
+line:   .byte   "00 00 00 00 00 00 00 00 00", $0A
