@@ -10,10 +10,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <numeric>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace po = boost::program_options;
@@ -32,7 +34,7 @@ constexpr const char* about =
 
 struct Song {
     std::string name;
-    RegisterStreamSet streams;
+    int32_t frames = 0;
     int32_t channels = 0;  // compressed channels
 };
 
@@ -72,22 +74,24 @@ std::string csvField(const std::string& text)
     return quoted + "\"";
 }
 
-std::vector<Song> loadSongs(const std::vector<std::string>& names, bool trim)
+// Reads the songs, trimmed when asked, into their streams; a song that
+// trimming leaves silent has no file and is left out.
+std::vector<Song> loadSongs(const std::vector<std::string>& names, bool trim, std::vector<RegisterStreamSet>& streams)
 {
     std::vector<Song> songs;
     for (const std::string& name : names) {
-        Song song{name, captureSong(loadInputFile(name), name)};
+        RegisterStreamSet song = captureSong(loadInputFile(name), name);
         if (trim) {
             Notices ignored;  // the survey shows what remains, not what was cut
-            trimSilenceAndLoop(song.streams, ignored);
-            if (song.streams.frameCount() == 0) {
+            trimSilenceAndLoop(song, ignored);
+            if (song.frameCount() == 0) {
                 std::fprintf(stderr, "%s: '%s' is completely silent once trimmed: left out\n", invocationName.c_str(),
                              name.c_str());
                 continue;
             }
         }
-        song.channels = compressedChannelCount(song.streams);
-        songs.push_back(std::move(song));
+        songs.push_back({name, song.frameCount(), compressedChannelCount(song)});
+        streams.push_back(std::move(song));
     }
     if (songs.empty()) fail("every song is completely silent once trimmed: nothing to survey\n");
     return songs;
@@ -148,8 +152,8 @@ void printTable(const std::vector<Row>& rows, const std::vector<Song>& songs, co
 {
     std::printf("%zu settings surveyed on %zu song%s:\n", surveyed, songs.size(), songs.size() == 1 ? "" : "s");
     for (const Song& song : songs)
-        std::printf("  %s: %d frames, %d compressed channels\n", song.name.c_str(), song.streams.frameCount(),
-                    song.channels);
+        std::printf("  %s: %d frame%s, %d compressed channel%s\n", song.name.c_str(), song.frames,
+                    song.frames == 1 ? "" : "s", song.channels, song.channels == 1 ? "" : "s");
 
     const Row& best = rows.front();
     std::printf("\nThe smallest total for each player buffer size:\n");
@@ -198,9 +202,9 @@ void runSurvey(int argc, char** argv)
     format.oldFormat = given.count("old") != 0;
     format.forceEndLiteral = given.count("end") == 0;
 
-    const std::vector<Song> songs = loadSongs(given["files"].as<std::vector<std::string>>(), given.count("trim") != 0);
     std::vector<RegisterStreamSet> streams;
-    for (const Song& song : songs) streams.push_back(song.streams);
+    const std::vector<Song> songs =
+        loadSongs(given["files"].as<std::vector<std::string>>(), given.count("trim") != 0, streams);
     const std::vector<LzssSettings> all = acceptedSettings();
     std::vector<std::vector<int64_t>> sizes;
     {
@@ -212,6 +216,7 @@ void runSurvey(int argc, char** argv)
 
     std::vector<Row> rows;
     Row reference;
+    int64_t smallestBuffer = INT64_MAX;
     for (size_t k = 0; k < all.size(); ++k) {
         Row row{all[k], k};
         for (size_t s = 0; s < songs.size(); ++s) {
@@ -219,14 +224,12 @@ void runSurvey(int argc, char** argv)
             row.buffer = std::max(row.buffer, bufferBytes(all[k], songs[s].channels));
         }
         if (same(all[k], LzssSettings{8, 8, 1})) reference = row;
+        smallestBuffer = std::min(smallestBuffer, row.buffer);
         if (maxBuffer < 0 || row.buffer <= maxBuffer) rows.push_back(row);
     }
     if (rows.empty())
         fail("no setting's buffer fits in " + std::to_string(maxBuffer) + " bytes; the smallest needs " +
-             std::to_string(bufferBytes(all.front(), std::max_element(songs.begin(), songs.end(), [](auto& a, auto& b) {
-                                                         return a.channels < b.channels;
-                                                     })->channels)) +
-             "\n");
+             std::to_string(smallestBuffer) + "\n");
     std::sort(rows.begin(), rows.end(), ranksBefore);
     if (given.count("csv")) printCsv(rows, songs, sizes);
     else printTable(rows, songs, reference, all.size());

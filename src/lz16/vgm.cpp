@@ -9,6 +9,7 @@
 #include "lz16/commands.h"
 #include "lzss/decoder.h"
 
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
