@@ -127,16 +127,17 @@ template <typename Lane, typename V>
 
 // Vector v of the runs one position further back, at x: one more where the
 // bytes at x and x - distance are equal, saturating at the cap; 0 elsewhere.
+// current holds the byte at x in every lane; it is made once per position,
+// since a broadcast may cost one instruction per lane.
 // Written as a function rather than a lambda since only functions can be
 // forced inline, and vectors must not cross a call between builds for
 // different instruction sets.
 template <typename Lane, typename Runs, typename Bytes>
 [[gnu::always_inline]] inline Runs extendRuns(const SearchArea& area, uint8_t* runs, int32_t x, int32_t v,
-                                              const Runs& cap)
+                                              const Runs& current, const Runs& cap)
 {
     constexpr int32_t perVector = lanesPerVector<Lane>;
     const uint8_t* before = x >= area.lanes ? area.stream + (x - area.lanes) : area.head + x;
-    const Runs current = splat<Runs>(static_cast<Lane>(area.stream[x]));
     Runs run = load<Runs>(runs + v * vectorBytes);
     const Runs earlier = __builtin_convertvector(load<Bytes>(before + v * perVector), Runs);
     run = (run - (Runs)(run < cap)) & (Runs)(earlier == current);
@@ -188,10 +189,11 @@ template <typename Lane>
         area.distance[i] = 0;
 
         Runs most{};
+        const Runs current = splat<Runs>(static_cast<Lane>(area.stream[i]));
         if (farVectors > 0) {
             int32_t farthest = -1;
             for (int32_t v = firstVector; v < farVectors; ++v) {
-                Runs hits = (Runs)(extendRuns<Lane, Runs, Bytes>(area, runs, i, v, cap) >= cap);
+                Runs hits = (Runs)(extendRuns<Lane, Runs, Bytes>(area, runs, i, v, current, cap) >= cap);
                 if (v == firstVector)
                     hits &= valid;
                 if (farthest < 0) {
@@ -208,9 +210,11 @@ template <typename Lane>
             // Replaying the last longest-match positions sets every run anew,
             // whatever it held: it either saturates or meets a difference.
             const int32_t from = std::min(nearCurrentAt, i + area.longest);
-            for (int32_t x = from - 1; x >= i; --x)
+            for (int32_t x = from - 1; x >= i; --x) {
+                const Runs then = splat<Runs>(static_cast<Lane>(area.stream[x]));
                 for (int32_t v = std::max(farVectors, firstVector); v < vectors; ++v)
-                    extendRuns<Lane, Runs, Bytes>(area, runs, x, v, cap);
+                    extendRuns<Lane, Runs, Bytes>(area, runs, x, v, then, cap);
+            }
             farVectors = 0;
             for (int32_t v = firstVector; v < vectors; ++v) {
                 Runs run = load<Runs>(runs + v * vectorBytes);
@@ -220,7 +224,7 @@ template <typename Lane>
             }
         } else {
             for (int32_t v = firstVector; v < vectors; ++v) {
-                Runs run = extendRuns<Lane, Runs, Bytes>(area, runs, i, v, cap);
+                Runs run = extendRuns<Lane, Runs, Bytes>(area, runs, i, v, current, cap);
                 if (v == firstVector)
                     run &= valid;
                 most = larger(most, run);
