@@ -39,7 +39,8 @@ void putDataBlock(VgmWriter& out)
 
 std::vector<uint8_t> writeVgm(const std::vector<Frame>& frames, const WriterOptions& options)
 {
-    VgmWriter out(VgmHeader{.pokeyClock = options.pokeyClock, .dualChip = options.chips == 2, .version = options.version});
+    VgmWriter out(
+        VgmHeader{.pokeyClock = options.pokeyClock, .dualChip = options.chips == 2, .version = options.version});
     if (options.foreignCommands) putDataBlock(out);
     const size_t step = options.chips == 2 ? 2 : 1;
     Frame last2{};

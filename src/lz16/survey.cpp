@@ -25,12 +25,13 @@ namespace {
 constexpr const char* about =
     "Usage: lz16 survey [OPTION]... SONG...\n"
     "Works out the exact size of the file that regsqueeze would write for each SONG\n"
-    "(.vgm or .vgz) at every setting that it accepts, with the same -t, -x and -e, and\n"
-    "writes no file. A player is built for one setting, so the songs are ranked\n"
+    "(.vgm or .vgz) at every setting that it accepts, with the same -t, -x and -e,\n"
+    "and writes no file. A player is built for one setting, so the songs are ranked\n"
     "together, by their total size. The table shows, for each size of player buffer\n"
     "(2^offset bytes for each compressed channel, the most that any one song needs),\n"
     "the setting with the smallest total where it beats every smaller buffer, then\n"
-    "the three presets, and marks the best setting with '*'.\n";
+    "the three presets, and marks the best setting with '*'. With --csv the columns\n"
+    "are offset,length,min,song,bytes,buffer_bytes.\n";
 
 struct Song {
     std::string name;
@@ -124,7 +125,8 @@ private:
     int lastPercent_ = -1;
 };
 
-void printCsv(const std::vector<Row>& rows, const std::vector<Song>& songs, const std::vector<std::vector<int64_t>>& sizes)
+void printCsv(const std::vector<Row>& rows, const std::vector<Song>& songs,
+              const std::vector<std::vector<int64_t>>& sizes)
 {
     std::printf("offset,length,min,song,bytes,buffer_bytes\n");
     for (const Row& row : rows) {
@@ -142,7 +144,8 @@ void printRow(const char* label, const Row& row, const Row& reference, bool best
     const LzssSettings& s = row.settings;
     const std::string widths = std::to_string(s.offsetBits) + "/" + std::to_string(s.lengthBits) + "/" +
                                std::to_string(s.minMatchLength);
-    const double change = 100.0 * static_cast<double>(row.total - reference.total) / static_cast<double>(reference.total);
+    const double change =
+        100.0 * static_cast<double>(row.total - reference.total) / static_cast<double>(reference.total);
     std::printf("%c %-4s %8lld  %-8s %10lld  %+6.1f%%  -o %d -l %d -m %d\n", best ? '*' : ' ', label,
                 static_cast<long long>(row.buffer), widths.c_str(), static_cast<long long>(row.total), change,
                 s.offsetBits, s.lengthBits, s.minMatchLength);
@@ -156,7 +159,7 @@ void printTable(const std::vector<Row>& rows, const std::vector<Song>& songs, co
                     song.frames == 1 ? "" : "s", song.channels, song.channels == 1 ? "" : "s");
 
     const Row& best = rows.front();
-    std::printf("\nThe smallest total for each player buffer size:\n");
+    std::printf("\nFor each player buffer size, the smallest total where it beats every smaller buffer:\n");
     std::printf("  %-4s %8s  %-8s %10s  %7s  %s\n", "", "buffer", "o/l/m", "bytes", "vs -6", "regsqueeze options");
     std::vector<Row> front;
     for (const Row& row : rows) {
@@ -164,17 +167,20 @@ void printTable(const std::vector<Row>& rows, const std::vector<Song>& songs, co
         // a buffer as small.
         if (front.empty() || row.buffer < front.back().buffer) front.push_back(row);
     }
-    for (auto row = front.rbegin(); row != front.rend(); ++row) printRow("", *row, reference, same(row->settings, best.settings));
+    for (auto row = front.rbegin(); row != front.rend(); ++row)
+        printRow("", *row, reference, same(row->settings, best.settings));
 
     std::printf("\nThe presets:\n");
     const std::pair<const char*, LzssSettings> presets[] = {{"-8", {4, 4, 1}}, {"-2", {7, 5, 1}}, {"-6", {8, 8, 1}}};
-    for (const auto& [label, settings] : presets) {
-        const auto row = std::find_if(rows.begin(), rows.end(), [&](const Row& r) { return same(r.settings, settings); });
-        if (row != rows.end()) printRow(label, *row, reference, false);
+    for (const auto& preset : presets) {
+        const auto row =
+            std::find_if(rows.begin(), rows.end(), [&](const Row& r) { return same(r.settings, preset.second); });
+        if (row != rows.end()) printRow(preset.first, *row, reference, same(row->settings, best.settings));
     }
     const LzssSettings& s = best.settings;
     std::printf("\nBest: regsqueeze -o %d -l %d -m %d, %lld bytes, a buffer of %lld bytes.\n", s.offsetBits,
-                s.lengthBits, s.minMatchLength, static_cast<long long>(best.total), static_cast<long long>(best.buffer));
+                s.lengthBits, s.minMatchLength, static_cast<long long>(best.total),
+                static_cast<long long>(best.buffer));
 }
 
 }  // namespace
@@ -182,13 +188,12 @@ void printTable(const std::vector<Row>& rows, const std::vector<Song>& songs, co
 void addSurveyOptions(po::options_description& options)
 {
     options.add_options()
-        ("trim,t", "Trims silence at both ends and cuts each song at its first loop first, as regsqueeze -t does")
-        ("old,x", "Old format with initial data only for skipped channels, as regsqueeze -x")
-        ("end,e", "Don't force a literal at end of stream, as regsqueeze -e")
+        ("trim,t", "Trims silence and cuts each song at its first loop (regsqueeze -t)")
+        ("old,x", "Old format with initial data only for skipped channels (regsqueeze -x)")
+        ("end,e", "Don't force a literal at end of stream (regsqueeze -e)")
         ("max-buffer", po::value<long long>()->value_name("BYTES"),
          "Keeps only the settings whose player buffer fits in BYTES")
-        ("csv", "Prints one line per setting and song instead, best setting first: "
-                "offset,length,min,song,bytes,buffer_bytes");
+        ("csv", "Prints one CSV line per setting and song instead, best setting first, after a header line");
 }
 
 void runSurvey(int argc, char** argv)

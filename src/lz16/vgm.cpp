@@ -80,7 +80,8 @@ void runVgm(int argc, char** argv)
     const long long clock = given.count("clock") ? given["clock"].as<long long>() : defaultClock;
     // Bit 30 of the header's clock marks a second chip; bit 31 is reserved.
     if (clock < 1 || clock > 0x3FFFFFFF) usageError("the POKEY clock should be from 1 to 1073741823 Hz");
-    const auto files = given.count("files") ? given["files"].as<std::vector<std::string>>() : std::vector<std::string>{};
+    const auto files =
+        given.count("files") ? given["files"].as<std::vector<std::string>>() : std::vector<std::string>{};
     if (files.size() != 2) usageError("one input file and one output file expected");
     const std::string& in = files[0];
     const std::string& out = files[1];
