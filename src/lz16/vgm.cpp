@@ -99,8 +99,10 @@ void runVgm(int argc, char** argv)
     if (frames > maximumFrames)
         fail("'" + in + "' decodes" + with + " to more than " + std::to_string(maximumFrames) + " frames\n");
     if (decoded.unreadBytes > 0)
-        std::fprintf(stderr, "%s: warning: the last %lld bytes of '%s' make no whole frame%s\n",
-                     invocationName.c_str(), static_cast<long long>(decoded.unreadBytes), in.c_str(), with.c_str());
+        std::fprintf(stderr, "%s: warning: the last %lld byte%s of '%s' make%s no whole frame%s\n",
+                     invocationName.c_str(), static_cast<long long>(decoded.unreadBytes),
+                     decoded.unreadBytes == 1 ? "" : "s", in.c_str(), decoded.unreadBytes == 1 ? "s" : "",
+                     with.c_str());
 
     std::vector<uint8_t> vgm = songToVgm(decoded.streams, static_cast<uint32_t>(clock), rate);
     if (endsWithVgz(out)) vgm = gzipBytes(vgm);
