@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <numeric>
 #include <string>
 #include <thread>
 #include <tuple>
