@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-// Writes VGM 1.71 files holding POKEY music from a list of register frames.
+// Writes VGM 1.71 files holding POKEY music from a list of register frames,
+// with the choices of chips, wait commands and other chips' commands that
+// the tests need, on the program's own VGM writer (capture/vgm_writer.h).
 // Used by the example-song generator and by the tests.
 namespace vgm {
 

@@ -51,16 +51,10 @@ void OptimalParser::parse(bool forceFinalLiteral)
     // First every position's longest match, left in the length and distance
     // tables; the costs below then replace each length by the one chosen.
     runs_.findLongestMatches(rangeEnd, length_.data(), distance_.data());
-
-    const int32_t last = rangeEnd - 1;
-    cost_[last] = literalCost;
-    length_[last] = 0;
-    distance_[last] = 0;
-    if (settings_.minMatchLength == 1)
-        chooseLengthsFromLongest(rangeEnd);
-    else
-        chooseLengthsByLeastCost(rangeEnd);
+    chooseLengths(settings_, rangeEnd, cost_.data(), length_.data(), minimumStack_.data());
 }
+
+namespace {
 
 // With a minimum match length of 1 the cost never rises along the stream,
 // up to the range's last position: cost[i + 1] <= cost[i] for i + 1 <= N - 2,
@@ -85,27 +79,28 @@ void OptimalParser::parse(bool forceFinalLiteral)
 // trying every length, longest first with a strict comparison, keeps.
 // With a longer minimum the shortened copy may fall below it and the
 // argument fails: chooseLengthsByLeastCost handles that.
-void OptimalParser::chooseLengthsFromLongest(int32_t rangeEnd)
+void chooseLengthsFromLongest(const LzssSettings& settings, int32_t rangeEnd, int32_t* costs, int32_t* lengths)
 {
-    const int32_t matchCost = settings_.matchCost();
+    const int32_t matchCost = settings.matchCost();
+    const int32_t longestMatch = settings.longestMatch();
     const int32_t last = rangeEnd - 1;
     for (int32_t i = rangeEnd - 2; i >= 0; --i) {
-        const int32_t literal = cost_[i + 1] + literalCost;
-        int32_t length = length_[i];
-        if (length >= 2 && i + length == last && cost_[last - 1] < cost_[last])
+        const int32_t literal = costs[i + 1] + literalCost;
+        int32_t length = std::min({lengths[i], longestMatch, rangeEnd - i});
+        if (length >= 2 && i + length == last && costs[last - 1] < costs[last])
             --length;
         int32_t best = literal;
         int32_t bestLength = 0;
         if (length >= 1) {
             // A match that reaches the end of the range is charged only its own bits.
-            const int32_t match = (i + length < rangeEnd ? cost_[i + length] : 0) + matchCost;
+            const int32_t match = (i + length < rangeEnd ? costs[i + length] : 0) + matchCost;
             if (match < literal) {
                 best = match;
                 bestLength = length;
             }
         }
-        cost_[i] = best;
-        length_[i] = bestLength;
+        costs[i] = best;
+        lengths[i] = bestLength;
     }
 }
 
@@ -120,23 +115,25 @@ void OptimalParser::chooseLengthsFromLongest(int32_t rangeEnd)
 // the right end costs strictly more, so it is the largest index of that
 // least cost. The end of the range, costing 0 after a match that reaches
 // it, lies at the bottom and is never popped.
-void OptimalParser::chooseLengthsByLeastCost(int32_t rangeEnd)
+void chooseLengthsByLeastCost(const LzssSettings& settings, int32_t rangeEnd, int32_t* costs, int32_t* lengths,
+                              int32_t* stack)
 {
-    const int32_t matchCost = settings_.matchCost();
-    const int32_t minLength = settings_.minMatchLength;
-    int32_t* const bottom = minimumStack_.data();
+    const int32_t matchCost = settings.matchCost();
+    const int32_t minLength = settings.minMatchLength;
+    const int32_t longestMatch = settings.longestMatch();
+    int32_t* const bottom = stack;
     int32_t* top = bottom;  // one past the top
     *top++ = rangeEnd;
     for (int32_t i = rangeEnd - 2; i >= 0; --i) {
         const int32_t leftEnd = i + minLength;
         if (leftEnd < rangeEnd) {
-            const int32_t leftCost = cost_[leftEnd];
-            while (top - bottom > 1 && cost_[top[-1]] > leftCost)
+            const int32_t leftCost = costs[leftEnd];
+            while (top - bottom > 1 && costs[top[-1]] > leftCost)
                 --top;
             *top++ = leftEnd;
         }
-        const int32_t literal = cost_[i + 1] + literalCost;
-        const int32_t longest = length_[i];
+        const int32_t literal = costs[i + 1] + literalCost;
+        const int32_t longest = std::min({lengths[i], longestMatch, rangeEnd - i});
         int32_t best = literal;
         int32_t bestLength = 0;
         if (longest >= minLength) {
@@ -144,15 +141,28 @@ void OptimalParser::chooseLengthsByLeastCost(int32_t rangeEnd)
             // before the right end.
             const int32_t rightEnd = i + longest;
             const int32_t end = *std::partition_point(bottom, top, [&](int32_t index) { return index > rightEnd; });
-            const int32_t match = (end < rangeEnd ? cost_[end] : 0) + matchCost;
+            const int32_t match = (end < rangeEnd ? costs[end] : 0) + matchCost;
             if (match < literal) {
                 best = match;
                 bestLength = end - i;
             }
         }
-        cost_[i] = best;
-        length_[i] = bestLength;
+        costs[i] = best;
+        lengths[i] = bestLength;
     }
+}
+
+}  // namespace
+
+void chooseLengths(const LzssSettings& settings, int32_t rangeEnd, int32_t* cost, int32_t* length, int32_t* stack)
+{
+    const int32_t last = rangeEnd - 1;
+    cost[last] = literalCost;
+    length[last] = 0;
+    if (settings.minMatchLength == 1)
+        chooseLengthsFromLongest(settings, rangeEnd, cost, length);
+    else
+        chooseLengthsByLeastCost(settings, rangeEnd, cost, length, stack);
 }
 
 bool OptimalParser::endsInMatch() const

@@ -39,8 +39,6 @@ public:
     int32_t distance(int32_t i) const { return distance_[i]; }
 
 private:
-    void chooseLengthsFromLongest(int32_t rangeEnd);
-    void chooseLengthsByLeastCost(int32_t rangeEnd);
 
     LzssSettings settings_;
     std::span<const uint8_t> stream_;
@@ -49,7 +47,18 @@ private:
     std::vector<int32_t> length_;
     std::vector<int32_t> distance_;
     WindowRuns runs_;
-    // Working space of chooseLengthsByLeastCost, one entry per position and
-    // one for the end.
+    // Working space of chooseLengths, one entry per position and one for
+    // the end.
     std::vector<int32_t> minimumStack_;
 };
+
+// The second half of a parse, over the first rangeEnd (at least 1)
+// positions: given every position's longest match in length (found with any
+// cap at least the settings' longest match, and over any longer range; it is
+// cut to both here), chooses the cheapest step at every position, leaving
+// its length in length (0 for a literal) and the cost from there to the end
+// of the range in cost. The last position is a literal. stack is working
+// space of rangeEnd + 1 entries, needed only for a minimum match above 1.
+// The parser runs it after its own search; a survey of many settings runs
+// it on one search per window.
+void chooseLengths(const LzssSettings& settings, int32_t rangeEnd, int32_t* cost, int32_t* length, int32_t* stack);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
+#include <utility>
 
 // The vector helpers below are inlined into one function per instruction
 // set; none of them crosses a call, so the warning that vector arguments
@@ -89,6 +91,34 @@ template <typename V, typename Lane>
 #endif
 }
 
+// Lane by lane all ones where the test holds, else 0. g++ 12 turns a
+// comparison of 64-byte vectors into one instruction per lane unless the
+// processor has AVX-512, but each 32-byte half into one instruction, so the
+// halves are compared one by one; other compilers join them again.
+enum class LaneTest { Equal, Below, AtLeast };
+
+template <LaneTest test, typename V>
+[[gnu::always_inline]] inline V compareLanes(const V& a, const V& b)
+{
+    using Lane = std::decay_t<decltype(std::declval<V>()[0])>;
+    typedef Lane Half __attribute__((vector_size(sizeof(V) / 2)));
+    Half halves[2][2];
+    std::memcpy(halves[0], &a, sizeof a);
+    std::memcpy(halves[1], &b, sizeof b);
+    Half result[2];
+    for (int h = 0; h < 2; ++h) {
+        if constexpr (test == LaneTest::Equal)
+            result[h] = (Half)(halves[0][h] == halves[1][h]);
+        else if constexpr (test == LaneTest::Below)
+            result[h] = (Half)(halves[0][h] < halves[1][h]);
+        else
+            result[h] = (Half)(halves[0][h] >= halves[1][h]);
+    }
+    V v;
+    std::memcpy(&v, result, sizeof v);
+    return v;
+}
+
 // Lane by lane the larger value.
 template <typename V>
 [[gnu::always_inline]] inline V larger(const V& a, const V& b)
@@ -127,19 +157,20 @@ template <typename Lane, typename V>
 
 // Vector v of the runs one position further back, at x: one more where the
 // bytes at x and x - distance are equal, saturating at the cap; 0 elsewhere.
+// current holds the byte at x in every lane; it is made once per position,
+// since a broadcast may cost one instruction per lane.
 // Written as a function rather than a lambda since only functions can be
 // forced inline, and vectors must not cross a call between builds for
 // different instruction sets.
 template <typename Lane, typename Runs, typename Bytes>
 [[gnu::always_inline]] inline Runs extendRuns(const SearchArea& area, uint8_t* runs, int32_t x, int32_t v,
-                                              const Runs& cap)
+                                              const Runs& current, const Runs& cap)
 {
     constexpr int32_t perVector = lanesPerVector<Lane>;
     const uint8_t* before = x >= area.lanes ? area.stream + (x - area.lanes) : area.head + x;
-    const Runs current = splat<Runs>(static_cast<Lane>(area.stream[x]));
     Runs run = load<Runs>(runs + v * vectorBytes);
     const Runs earlier = __builtin_convertvector(load<Bytes>(before + v * perVector), Runs);
-    run = (run - (Runs)(run < cap)) & (Runs)(earlier == current);
+    run = (run - compareLanes<LaneTest::Below>(run, cap)) & compareLanes<LaneTest::Equal>(earlier, current);
     store(runs + v * vectorBytes, run);
     return run;
 }
@@ -183,15 +214,18 @@ template <typename Lane>
     for (int32_t i = area.rangeEnd - 1; i >= 0; --i) {
         const int32_t firstLane = area.lanes - std::min(area.window, i);
         const int32_t firstVector = firstLane / perVector;
-        const Runs valid = (Runs)(laneIndex >= splat<Runs>(static_cast<Lane>(firstLane - firstVector * perVector)));
+        const Runs valid = compareLanes<LaneTest::AtLeast>(
+            laneIndex, splat<Runs>(static_cast<Lane>(firstLane - firstVector * perVector)));
         area.length[i] = 0;
         area.distance[i] = 0;
 
         Runs most{};
+        const Runs current = splat<Runs>(static_cast<Lane>(area.stream[i]));
         if (farVectors > 0) {
             int32_t farthest = -1;
             for (int32_t v = firstVector; v < farVectors; ++v) {
-                Runs hits = (Runs)(extendRuns<Lane, Runs, Bytes>(area, runs, i, v, cap) >= cap);
+                Runs hits = compareLanes<LaneTest::AtLeast>(
+                    extendRuns<Lane, Runs, Bytes>(area, runs, i, v, current, cap), cap);
                 if (v == firstVector)
                     hits &= valid;
                 if (farthest < 0) {
@@ -208,9 +242,11 @@ template <typename Lane>
             // Replaying the last longest-match positions sets every run anew,
             // whatever it held: it either saturates or meets a difference.
             const int32_t from = std::min(nearCurrentAt, i + area.longest);
-            for (int32_t x = from - 1; x >= i; --x)
+            for (int32_t x = from - 1; x >= i; --x) {
+                const Runs then = splat<Runs>(static_cast<Lane>(area.stream[x]));
                 for (int32_t v = std::max(farVectors, firstVector); v < vectors; ++v)
-                    extendRuns<Lane, Runs, Bytes>(area, runs, x, v, cap);
+                    extendRuns<Lane, Runs, Bytes>(area, runs, x, v, then, cap);
+            }
             farVectors = 0;
             for (int32_t v = firstVector; v < vectors; ++v) {
                 Runs run = load<Runs>(runs + v * vectorBytes);
@@ -220,7 +256,7 @@ template <typename Lane>
             }
         } else {
             for (int32_t v = firstVector; v < vectors; ++v) {
-                Runs run = extendRuns<Lane, Runs, Bytes>(area, runs, i, v, cap);
+                Runs run = extendRuns<Lane, Runs, Bytes>(area, runs, i, v, current, cap);
                 if (v == firstVector)
                     run &= valid;
                 most = larger(most, run);
@@ -241,7 +277,7 @@ template <typename Lane>
         // wins.
         const Runs reaches = splat<Runs>(static_cast<Lane>(found));
         for (int32_t v = firstVector; v < vectors; ++v) {
-            Runs hits = (Runs)(load<Runs>(runs + v * vectorBytes) >= reaches);
+            Runs hits = compareLanes<LaneTest::AtLeast>(load<Runs>(runs + v * vectorBytes), reaches);
             if (v == firstVector)
                 hits &= valid;
             const int32_t lane = firstSetLane<Lane>(hits);

@@ -1,0 +1,76 @@
+#include "capture/vgm_writer.h"
+
+#include <cmath>
+#include <cstddef>
+#include <stdexcept>
+
+namespace {
+
+constexpr uint32_t headerSize = 0x100;
+constexpr uint32_t sampleRate = 44100;
+
+void putLe32(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+}  // namespace
+
+VgmWriter::VgmWriter(const VgmHeader& header) : bytes_(headerSize, 0)
+{
+    bytes_[0] = 'V'; bytes_[1] = 'g'; bytes_[2] = 'm'; bytes_[3] = ' ';
+    putLe32(bytes_, 0x08, header.version);
+    putLe32(bytes_, 0x34, headerSize - 0x34);  // the data follows the header
+    putLe32(bytes_, 0xB0, header.pokeyClock | (header.dualChip ? 0x40000000u : 0u));
+}
+
+void VgmWriter::writeRegisters(int chip, const RegisterFrame& frame, bool all)
+{
+    all = all || !written_[chip];
+    for (int r = 0; r < registersPerFrame; ++r) {
+        if (all || frame[r] != last_[chip][r])
+            bytes_.insert(bytes_.end(), {0xBB, static_cast<uint8_t>(chip << 7 | r), frame[r]});
+    }
+    last_[chip] = frame;
+    written_[chip] = true;
+}
+
+void VgmWriter::wait(uint32_t samples)
+{
+    if (samples < 1 || samples > 0xFFFF) throw std::invalid_argument("a wait command lasts 1 to 65535 samples");
+    if (samples == 735) putCommand({0x62}, samples);
+    else if (samples == 882) putCommand({0x63}, samples);
+    else if (samples <= 16) putCommand({static_cast<uint8_t>(0x70 + samples - 1)}, samples);
+    else putCommand({0x61, static_cast<uint8_t>(samples), static_cast<uint8_t>(samples >> 8)}, samples);
+}
+
+void VgmWriter::putCommand(std::initializer_list<uint8_t> bytes, uint32_t samples)
+{
+    bytes_.insert(bytes_.end(), bytes);
+    samples_ += samples;
+}
+
+std::vector<uint8_t> VgmWriter::finish()
+{
+    bytes_.push_back(0x66);
+    putLe32(bytes_, 0x04, static_cast<uint32_t>(bytes_.size() - 0x04));
+    putLe32(bytes_, 0x18, static_cast<uint32_t>(samples_));
+    return std::move(bytes_);
+}
+
+std::vector<uint8_t> songToVgm(const RegisterStreamSet& song, uint32_t pokeyClock, double frameRate)
+{
+    VgmWriter writer(VgmHeader{.pokeyClock = pokeyClock});
+    uint64_t samplesSoFar = 0;
+    for (int32_t f = 0; f < song.frameCount(); ++f) {
+        RegisterFrame frame;
+        for (int r = 0; r < registersPerFrame; ++r) frame[r] = song.streams[r][f];
+        writer.writeRegisters(0, frame);
+            // Frame f ends at the sample nearest to its exact end, so that the
+        // waits of a rate that does not divide 44,100 add up to no drift.
+        const auto end = static_cast<uint64_t>(std::llround((f + 1) * (sampleRate / frameRate)));
+        writer.wait(static_cast<uint32_t>(end - samplesSoFar));
+        samplesSoFar = end;
+    }
+    return writer.finish();
+}

@@ -1,0 +1,156 @@
+// lz16 run as a process, checked against regsqueeze run as a process.
+#include "vgm_writer.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string dir = (fs::temp_directory_path() / ("lz16-test-" + std::to_string(::getpid()))).string() + "/";
+const std::string corpus = std::string(CORPUS_DIR) + "/";
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+std::string slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+Outcome run(const std::string& program, const std::string& arguments)
+{
+    const int status = std::system((program + " " + arguments + " >" + dir + "out 2>" + dir + "err").c_str());
+    return {WEXITSTATUS(status), slurp(dir + "out"), slurp(dir + "err")};
+}
+
+Outcome lz16(const std::string& arguments) { return run(LZ16_BINARY, arguments); }
+int regsqueeze(const std::string& arguments) { return run(REGSQUEEZE_BINARY, "-q " + arguments).status; }
+
+// Small songs of the corpus and generated ones of every shape, length and
+// kind of wait.
+std::vector<std::string> songs()
+{
+    fs::create_directories(dir + "songs");
+    if (run(MAKE_TEST_SONGS_BINARY, dir + "songs 12 13").status != 0) return {};
+    std::vector<std::string> names;
+    for (const char* name : {"ABBUC_20_1", "Spaceball", "Flop_magazin_36_38", "M_U_L_E"})
+        names.push_back(corpus + name + ".vgm");
+    for (const auto& entry : fs::directory_iterator(dir + "songs")) names.push_back(entry.path().string());
+    return names;
+}
+
+// Offset bits, length bits and minimum match, as the survey's rows give
+// them: the presets, the extremes and settings of every packing.
+const std::string sample[] = {"4,4,1", "7,5,1", "8,8,1", "0,16,16", "12,4,1", "9,7,2", "2,2,3", "6,6,5"};
+
+std::string options(std::string s)
+{
+    s.replace(s.find(','), 1, " -l ");
+    return "-o " + s.replace(s.find(','), 1, " -m ") + " ";
+}
+
+class Lz16 : public testing::Test {
+protected:
+    void SetUp() override { fs::create_directories(dir); }
+    void TearDown() override { fs::remove_all(dir); }
+};
+
+// For every song, sample setting and choice of flags: the survey's row
+// gives the size of the file regsqueeze writes, and regsqueeze gives back
+// that file from the VGM file (gzip-compressed in the old format) that
+// lz16 vgm makes of it.
+TEST_F(Lz16, SurveyAndVgmAgreeWithRegsqueeze)
+{
+    const std::vector<std::string> names = songs();
+    ASSERT_EQ(names.size(), 16u);
+    std::string all;
+    for (const std::string& name : names) all += " " + name;
+    for (const std::string flags : {"", "-t ", "-x -e "}) {
+        const std::string format = flags == "-t " ? "" : flags, old = format.empty() ? "" : "-x ";
+        const std::string first = dir + "first.lz16", again = dir + "again.lz16";
+        const std::string vgm = dir + (old.empty() ? "song.vgm" : "song.vgz");
+        const Outcome survey = lz16("survey --csv " + flags + all);
+        ASSERT_EQ(survey.status, 0) << survey.err;
+        ASSERT_EQ(survey.out.substr(0, 42), "offset,length,min,song,bytes,buffer_bytes\n");
+        for (const std::string& s : sample) {
+            for (const std::string& name : names) {
+                fs::remove(first);
+                ASSERT_EQ(regsqueeze(flags + options(s) + name + " " + first), 0);
+                // A song trimmed to silence has no file and no row.
+                const std::string row = "\n" + s + "," + name + ",";
+                if (!fs::exists(first)) {
+                    EXPECT_EQ(survey.out.find(row), std::string::npos) << flags << row;
+                    continue;
+                }
+                EXPECT_NE(survey.out.find(row + std::to_string(fs::file_size(first)) + ","), std::string::npos)
+                    << flags << row;
+                ASSERT_EQ(lz16("vgm " + old + options(s) + first + " " + vgm).status, 0);
+                ASSERT_EQ(regsqueeze(format + options(s) + vgm + " " + again), 0);
+                EXPECT_EQ(slurp(first), slurp(again)) << flags << row;
+            }
+        }
+    }
+}
+
+TEST_F(Lz16, TheFrontOfTwoSongsByHand)
+{
+    // Song 0: AUDF1 alternates for 20 frames. A window of 2 frames finds the
+    // repeat: a literal, a match, the literal that ends the stream, 10 + 1 +
+    // 2 + 1 = 14 bytes with one-byte codes (15 with two-byte ones, as 8/8/1),
+    // against 10 + 3 + 19 = 32 with a window of 1. Song 1: all nine registers
+    // change once, 10 + 2 + 9 = 21 bytes everywhere, 9 channels to buffer.
+    std::vector<vgm::Frame> alternating(20, vgm::Frame{});
+    for (size_t i = 0; i < alternating.size(); ++i) alternating[i][0] = i % 2 ? 0x20 : 0x10;
+    const std::vector<std::vector<vgm::Frame>> songs{alternating, {vgm::Frame{}, {1, 1, 1, 1, 1, 1, 1, 1, 1}}};
+    for (size_t i = 0; i < songs.size(); ++i) {
+        const std::vector<uint8_t> bytes = vgm::writeVgm(songs[i]);
+        std::ofstream(dir + std::to_string(i) + ".vgm", std::ios::binary) << std::string(bytes.begin(), bytes.end());
+    }
+    const Outcome survey = lz16("survey " + dir + "0.vgm " + dir + "1.vgm");
+    ASSERT_EQ(survey.status, 0) << survey.err;
+    EXPECT_NE(survey.out.find("              9  0/2/1            53   +47.2%  -o 0 -l 2 -m 1\n"
+                              "*            18  1/2/14           35    -2.8%  -o 1 -l 2 -m 14\n\n"),
+              std::string::npos)
+        << survey.out;
+}
+
+TEST_F(Lz16, BadInputAndBadOptionsGiveTheirMessages)
+{
+    std::ofstream(dir + "short.lz16") << std::string(5, '\0');
+    // Frame 1 of channel 0 copies from 254 frames before the first.
+    std::ofstream(dir + "early.lz16") << std::string("\xFF") + std::string(12, '\0');
+    const std::string p = LZ16_BINARY;
+    const std::string with = "' does not decode with offset 8, length 8, min 1: ";
+    const std::pair<std::string, std::string> cases[] = {
+        {"", p + ": error, a command is needed: survey or vgm\nTry '" + p + " -h' for help.\n"},
+        {"survey --bogus x.vgm", "error: unrecognised option '--bogus'\n"},
+        {"survey " + dir + "none.vgm", "error: File '" + dir + "none.vgm' does not exist\n\n"},
+        {"survey --max-buffer 7 " + corpus + "Spaceball.vgm",
+         p + " survey: no setting's buffer fits in 7 bytes; the smallest needs 8\n"},
+        {"vgm -o 8 -l 8 in out", p + " vgm: error, the file's settings are needed: --offset, --length and --min\n"
+                                 "Try '" + p + " vgm -h' for help.\n"},
+        {"vgm -o 8 -l 8 -m 1 " + dir + "short.lz16 " + dir + "out.vgm",
+         p + " vgm: '" + dir + "short.lz16" + with + "initial values cut short\n"},
+        {"vgm -o 8 -l 8 -m 1 " + dir + "early.lz16 " + dir + "out.vgm",
+         p + " vgm: '" + dir + "early.lz16" + with + "match before the first frame at frame 1\n"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const Outcome result = lz16(arguments);
+        EXPECT_EQ(result.status, 1) << arguments;
+        EXPECT_EQ(result.err, message) << arguments;
+    }
+    EXPECT_FALSE(fs::exists(dir + "out.vgm"));
+}
+
+}  // namespace
