@@ -4,7 +4,7 @@
 ; folder given to ca65 with --bin-include-dir.
 
         .setcpu "6502"
-        .import lz_init, lz_frame
+        .include "lz16_player.inc"
         .import __BSS_RUN__, __BSS_SIZE__
         .export start
 
