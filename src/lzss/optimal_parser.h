@@ -39,7 +39,6 @@ public:
     int32_t distance(int32_t i) const { return distance_[i]; }
 
 private:
-
     LzssSettings settings_;
     std::span<const uint8_t> stream_;
     int32_t n_ = 0;
