@@ -1,21 +1,13 @@
 // Writes a few small VGM files of our own for the fuzzer to start from:
 // single and dual chip, every kind of wait, other chips' commands, silence
 // at the ends and a loop.
-#include "vgm_writer.h"
+#include "songs.h"
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
-
-bool save(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
-}
 
 std::vector<vgm::Frame> tune(int frames, int silentEnds)
 {
@@ -42,11 +34,11 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string dir = argv[1];
-    bool ok = save(dir + "/loop.vgm", vgm::writeVgm(tune(260, 8)));
-    ok &= save(dir + "/dual.vgm", vgm::writeVgm(tune(90, 2), {.chips = 2, .wait = vgm::Wait::Short, .foreignCommands = true}));
-    ok &= save(dir + "/waits.vgm", vgm::writeVgm(tune(40, 0), {.wait = vgm::Wait::Samples, .onlyChanges = false}));
-    ok &= save(dir + "/silent.vgm", vgm::writeVgm(std::vector<vgm::Frame>(30, vgm::Frame{}), {.wait = vgm::Wait::Ntsc}));
-    ok &= save(dir + "/one.vgm", vgm::writeVgm({vgm::Frame{1, 0xA1, 2, 0, 3, 0, 4, 0, 5}}));
+    bool ok = testing_support::saveFile(dir + "/loop.vgm", vgm::writeVgm(tune(260, 8)));
+    ok &= testing_support::saveFile(dir + "/dual.vgm", vgm::writeVgm(tune(90, 2), {.chips = 2, .wait = vgm::Wait::Short, .foreignCommands = true}));
+    ok &= testing_support::saveFile(dir + "/waits.vgm", vgm::writeVgm(tune(40, 0), {.wait = vgm::Wait::Samples, .onlyChanges = false}));
+    ok &= testing_support::saveFile(dir + "/silent.vgm", vgm::writeVgm(std::vector<vgm::Frame>(30, vgm::Frame{}), {.wait = vgm::Wait::Ntsc}));
+    ok &= testing_support::saveFile(dir + "/one.vgm", vgm::writeVgm({vgm::Frame{1, 0xA1, 2, 0, 3, 0, 4, 0, 5}}));
     if (!ok) std::perror(dir.c_str());
     return ok ? 0 : 1;
 }

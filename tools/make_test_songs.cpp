@@ -12,14 +12,6 @@
 
 namespace {
 
-bool save(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
-}
-
 std::vector<uint8_t> makeSongFile(std::mt19937& rng)
 {
     using testing_support::SongShape;
@@ -61,7 +53,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < count; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "/song-%04d.vgm", i);
-        if (!save(dir + name, makeSongFile(rng))) {
+        if (!testing_support::saveFile(dir + name, makeSongFile(rng))) {
             std::perror((dir + name).c_str());
             return 1;
         }

@@ -3,6 +3,8 @@
 #include "capture/vgm_reader.h"
 #include "stream_shapes.h"
 
+#include <cstdio>
+
 namespace testing_support {
 namespace {
 
@@ -44,6 +46,14 @@ std::vector<vgm::Frame> sixFrameSong()
     std::vector<vgm::Frame> song;
     for (int i = 0; i < 6; ++i) song.push_back({audf1[i], audc1[i], 0, 0, 0, 0, 0, 0, 0x28});
     return song;
+}
+
+bool saveFile(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
 }
 
 }  // namespace testing_support

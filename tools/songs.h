@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace testing_support {
@@ -41,5 +42,8 @@ inline RegisterFrame silentFrame() { return RegisterFrame{}; }
 // The six-frame song of the worked examples: AUDF1 10 20 10 20 10 30,
 // AUDC1 A4 A4 A4 A6 A6 A8, AUDCTL 28, every other register 0.
 std::vector<vgm::Frame> sixFrameSong();
+
+// Writes the bytes to a new file; false when that failed.
+bool saveFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 }  // namespace testing_support

@@ -18,14 +18,9 @@ pv_write = $FFF7
 pv_exit  = $FFF9
 TOP      = $FFE0                    ; the song ends here; the player may read 20 bytes on
 
-.ifndef LZ_OFFSET_BITS
-LZ_OFFSET_BITS = 8
-.endif
-.ifndef LZ_OLD_FORMAT
-LZ_OLD_FORMAT = 0
-.endif
-.ifndef LZ_POKEY
-LZ_POKEY = $D200
+; scripts/simulate-player gives the harness the player's own settings.
+.if !(.defined(LZ_OFFSET_BITS) && .defined(LZ_OLD_FORMAT) && .defined(LZ_POKEY))
+        .error "assemble the harness with the player's settings (-D NAME=VALUE)"
 .endif
 WIN = 1 << LZ_OFFSET_BITS
 
