@@ -26,6 +26,16 @@ struct RegisterStreamSet {
 
     int32_t frameCount() const { return static_cast<int32_t>(streams[0].size()); }
 
+    // The register holds one value in every frame.
+    bool isConstant(int r) const
+    {
+        const std::vector<uint8_t>& stream = streams[r];
+        for (uint8_t value : stream) {
+            if (value != stream[0]) return false;
+        }
+        return true;
+    }
+
     // No channel can be heard in the frame.
     bool isSilent(int32_t frame) const
     {

@@ -52,13 +52,7 @@ void deriveAndValidate(int givenMask, int totalBits, LzssSettings& settings)
     default:
         usageError("only two of OFFSET, LENGTH and TOTAL bits should be given");
     }
-    if (settings.offsetBits < 0 || settings.offsetBits > maxOffsetBits) usageError("match offset bits should be from 0 to 12");
-    if (settings.lengthBits < minLengthBits || settings.lengthBits > maxLengthBits) usageError("match length bits should be from 2 to 16");
-    if (settings.minMatchLength < 1 || settings.minMatchLength > maxMinMatchLength)
-        usageError("minimum match length should be from 1 to 16");
-    if (!hasPacking(settings))
-        usageError(settings.codeBits() > 16 ? "total match bits should be from 8 to 16"
-                                            : "match offset bits should be from 0 to 8 for 9 to 12 total bits");
+    requireAcceptedWidths(settings, "total match bits should be from 8 to 16");
 }
 
 void takeFileNames(const std::vector<std::string>& files, RunOptions& options)
@@ -75,6 +69,17 @@ void takeFileNames(const std::vector<std::string>& files, RunOptions& options)
 }
 
 }  // namespace
+
+void requireAcceptedWidths(const LzssSettings& settings, const char* tooWide)
+{
+    if (settings.offsetBits < 0 || settings.offsetBits > maxOffsetBits) usageError("match offset bits should be from 0 to 12");
+    if (settings.lengthBits < minLengthBits || settings.lengthBits > maxLengthBits) usageError("match length bits should be from 2 to 16");
+    if (settings.minMatchLength < 1 || settings.minMatchLength > maxMinMatchLength)
+        usageError("minimum match length should be from 1 to 16");
+    if (!hasPacking(settings))
+        usageError(settings.codeBits() > maxCodeBits ? tooWide
+                                                     : "match offset bits should be from 0 to 8 for 9 to 12 total bits");
+}
 
 bool readCommandLine(int argc, char** argv, LzssSettings& settings, RunOptions& options)
 {

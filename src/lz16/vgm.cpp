@@ -4,6 +4,7 @@
 #include "capture/vgm_reader.h"
 #include "capture/vgm_writer.h"
 #include "cli/input_file.h"
+#include "cli/options.h"
 #include "cli/output_file.h"
 #include "cli/usage_error.h"
 #include "lz16/commands.h"
@@ -43,15 +44,7 @@ LzssSettings readSettings(const po::variables_map& given)
     if (!given.count("offset") || !given.count("length") || !given.count("min"))
         usageError("the file's settings are needed: --offset, --length and --min");
     const LzssSettings settings{given["offset"].as<int>(), given["length"].as<int>(), given["min"].as<int>()};
-    if (settings.offsetBits < 0 || settings.offsetBits > maxOffsetBits)
-        usageError("match offset bits should be from 0 to 12");
-    if (settings.lengthBits < minLengthBits || settings.lengthBits > maxLengthBits)
-        usageError("match length bits should be from 2 to 16");
-    if (settings.minMatchLength < 1 || settings.minMatchLength > maxMinMatchLength)
-        usageError("minimum match length should be from 1 to 16");
-    if (!hasPacking(settings))
-        usageError(settings.codeBits() > maxCodeBits ? "offset and length bits should add up to at most 16"
-                                                     : "match offset bits should be from 0 to 8 for 9 to 12 total bits");
+    requireAcceptedWidths(settings, "offset and length bits should add up to at most 16");
     return settings;
 }
 

@@ -7,21 +7,16 @@
 
 namespace {
 
-bool isConstant(const std::vector<uint8_t>& stream)
-{
-    return std::all_of(stream.begin(), stream.end(), [&](uint8_t value) { return value == stream[0]; });
-}
-
 void warn(Notices& notices, std::string text) { notices.push_back({Notice::Kind::Warning, std::move(text)}); }
 
 // The mask holds one flag per channel 8 down to 1: set when the channel is
-// constant and left out. Channel 0 is always compressed, so that every frame
-// has at least one channel whose steps mark the time.
+// left out.
 void scanChannels(const RegisterStreamSet& song, BitStreamWriter& writer, CompressedFile& file, Notices& notices)
 {
+    file.skipped = leftOutChannels(song);
     for (int c = firstChannel; c >= 0; --c) {
         const std::vector<uint8_t>& stream = song.streams[c];
-        const bool constant = isConstant(stream);
+        const bool constant = song.isConstant(c);
         if (c == 0) {
             if (constant)
                 warn(notices, "WARNING: stream #0 " +
@@ -29,7 +24,6 @@ void scanChannels(const RegisterStreamSet& song, BitStreamWriter& writer, Compre
                                   ", should not be included in output!\n");
             continue;
         }
-        file.skipped[c] = constant;
         writer.putFlag(constant ? 1 : 0);
         if (constant)
             notices.push_back(
@@ -55,6 +49,13 @@ void applyEndRule(std::array<std::optional<OptimalParser>, registersPerFrame>& p
 }
 
 }  // namespace
+
+std::array<bool, registersPerFrame> leftOutChannels(const RegisterStreamSet& song)
+{
+    std::array<bool, registersPerFrame> leftOut{};
+    for (int c = 1; c < registersPerFrame; ++c) leftOut[c] = song.isConstant(c);
+    return leftOut;
+}
 
 int32_t emitStep(const OptimalParser& parser, StepSink& sink, int32_t frame, int32_t lastCovered)
 {

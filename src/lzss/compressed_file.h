@@ -26,6 +26,10 @@ struct CompressedFile {
     MatchHistograms histograms;
 };
 
+// The channels a file leaves out of its steps: those whose register never
+// changes, channel 0 excepted, so that every frame has a step that marks it.
+std::array<bool, registersPerFrame> leftOutChannels(const RegisterStreamSet& song);
+
 // Where emitted steps go.
 struct StepSink {
     BitStreamWriter& writer;

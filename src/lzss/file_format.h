@@ -49,6 +49,17 @@ inline Packing packingOf(const LzssSettings& settings)
     return width <= 8 ? Packing::OneByte : width <= 12 ? Packing::ByteAndHalf : Packing::TwoBytes;
 }
 
+// The bytes that count match codes take in their packing, half-bytes included.
+inline int64_t matchCodeBytes(const LzssSettings& settings, int64_t count)
+{
+    switch (packingOf(settings)) {
+    case Packing::OneByte: return count;
+    case Packing::ByteAndHalf: return count + (count + 1) / 2;
+    case Packing::TwoBytes: break;
+    }
+    return 2 * count;
+}
+
 // Whether a code of these widths fits its packing: two bytes at most, and
 // a whole offset code in the first byte when a half-byte holds the rest.
 inline bool hasPacking(const LzssSettings& settings)

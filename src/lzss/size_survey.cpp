@@ -1,5 +1,6 @@
 #include "lzss/size_survey.h"
 
+#include "lzss/compressed_file.h"
 #include "lzss/optimal_parser.h"
 #include "lzss/window_runs.h"
 
@@ -12,19 +13,6 @@
 #include <thread>
 
 namespace {
-
-bool isConstant(const std::vector<uint8_t>& stream)
-{
-    return std::all_of(stream.begin(), stream.end(), [&](uint8_t value) { return value == stream[0]; });
-}
-
-// Which channels the file leaves out: constant ones, except channel 0.
-std::array<bool, registersPerFrame> skippedChannels(const RegisterStreamSet& song)
-{
-    std::array<bool, registersPerFrame> skipped{};
-    for (int c = 1; c < registersPerFrame; ++c) skipped[c] = isConstant(song.streams[c]);
-    return skipped;
-}
 
 // The steps of one channel's parse at one setting.
 struct StepCounts {
@@ -92,7 +80,7 @@ public:
         : songs_(songs), settings_(settings), format_(format)
     {
         for (const RegisterStreamSet& song : songs) {
-            skipped_.push_back(skippedChannels(song));
+            skipped_.push_back(leftOutChannels(song));
             parses_.emplace_back(settings.size() * registersPerFrame);
             longestSong_ = std::max(longestSong_, song.frameCount());
         }
@@ -161,10 +149,7 @@ public:
             if (!format_.oldFormat) --literals;
         }
         const int64_t controlBytes = (literals + matches + 7) / 8;
-        int64_t codeBytes = matches;
-        if (packingOf(settings) == Packing::ByteAndHalf) codeBytes += (matches + 1) / 2;
-        if (packingOf(settings) == Packing::TwoBytes) codeBytes += matches;
-        return header + controlBytes + literals + codeBytes;
+        return header + controlBytes + literals + matchCodeBytes(settings, matches);
     }
 
 private:
@@ -181,7 +166,7 @@ private:
 
 int32_t compressedChannelCount(const RegisterStreamSet& song)
 {
-    const auto skipped = skippedChannels(song);
+    const auto skipped = leftOutChannels(song);
     return static_cast<int32_t>(std::count(skipped.begin(), skipped.end(), false));
 }
 
