@@ -58,17 +58,20 @@ std::vector<uint8_t> VgmWriter::finish()
     return std::move(bytes_);
 }
 
-std::vector<uint8_t> songToVgm(const RegisterStreamSet& song, uint32_t pokeyClock, double frameRate)
+std::vector<uint8_t> songToVgm(const RegisterStreamSet& song, uint32_t pokeyClock, double frameRate, int chips)
 {
-    VgmWriter writer(VgmHeader{.pokeyClock = pokeyClock});
+    VgmWriter writer(VgmHeader{.pokeyClock = pokeyClock, .dualChip = chips == 2});
     uint64_t samplesSoFar = 0;
-    for (int32_t f = 0; f < song.frameCount(); ++f) {
-        RegisterFrame frame;
-        for (int r = 0; r < registersPerFrame; ++r) frame[r] = song.streams[r][f];
-        writer.writeRegisters(0, frame);
-            // Frame f ends at the sample nearest to its exact end, so that the
+    const int32_t steps = song.frameCount() / chips;
+    for (int32_t step = 0; step < steps; ++step) {
+        for (int chip = 0; chip < chips; ++chip) {
+            RegisterFrame frame;
+            for (int r = 0; r < registersPerFrame; ++r) frame[r] = song.streams[r][step * chips + chip];
+            writer.writeRegisters(chip, frame);
+        }
+        // Each step ends at the sample nearest to its exact end, so that the
         // waits of a rate that does not divide 44,100 add up to no drift.
-        const auto end = static_cast<uint64_t>(std::llround((f + 1) * (sampleRate / frameRate)));
+        const auto end = static_cast<uint64_t>(std::llround((step + 1) * (sampleRate / frameRate)));
         writer.wait(static_cast<uint32_t>(end - samplesSoFar));
         samplesSoFar = end;
     }

@@ -41,5 +41,7 @@ private:
 // every later frame those that changed, and one wait follows each frame,
 // which lasts 1/frameRate seconds (frameRate from 1 to 44,100) at 44,100
 // samples a second. The waits are whole samples, rounded so that the song
-// keeps its tempo from start to end.
-std::vector<uint8_t> songToVgm(const RegisterStreamSet& song, uint32_t pokeyClock, double frameRate);
+// keeps its tempo from start to end. With two chips the song's frames are
+// taken in pairs, chip 1's then chip 2's, as a dual-chip VGM file gives them,
+// and one wait follows each pair; a last frame without its pair is dropped.
+std::vector<uint8_t> songToVgm(const RegisterStreamSet& song, uint32_t pokeyClock, double frameRate, int chips = 1);

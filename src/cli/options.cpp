@@ -22,14 +22,6 @@ std::string withDefault(std::string text, int value)
     return text;
 }
 
-struct Preset {
-    const char* name;
-    int offsetBits;
-    int lengthBits;
-};
-
-constexpr Preset presets[] = {{"eight", 4, 4}, {"twelve", 7, 5}, {"sixteen", 8, 8}};
-
 // Fills in the width that was not given and checks every bound; the order of
 // the checks decides which message a doubly wrong command line gets.
 void deriveAndValidate(int givenMask, int totalBits, LzssSettings& settings)
@@ -52,7 +44,7 @@ void deriveAndValidate(int givenMask, int totalBits, LzssSettings& settings)
     default:
         usageError("only two of OFFSET, LENGTH and TOTAL bits should be given");
     }
-    requireAcceptedWidths(settings, "total match bits should be from 8 to 16");
+    if (const char* fault = settingsFault(settings, "total match bits should be from 8 to 16")) usageError(fault);
 }
 
 void takeFileNames(const std::vector<std::string>& files, RunOptions& options)
@@ -69,17 +61,6 @@ void takeFileNames(const std::vector<std::string>& files, RunOptions& options)
 }
 
 }  // namespace
-
-void requireAcceptedWidths(const LzssSettings& settings, const char* tooWide)
-{
-    if (settings.offsetBits < 0 || settings.offsetBits > maxOffsetBits) usageError("match offset bits should be from 0 to 12");
-    if (settings.lengthBits < minLengthBits || settings.lengthBits > maxLengthBits) usageError("match length bits should be from 2 to 16");
-    if (settings.minMatchLength < 1 || settings.minMatchLength > maxMinMatchLength)
-        usageError("minimum match length should be from 1 to 16");
-    if (!hasPacking(settings))
-        usageError(settings.codeBits() > maxCodeBits ? tooWide
-                                                     : "match offset bits should be from 0 to 8 for 9 to 12 total bits");
-}
 
 bool readCommandLine(int argc, char** argv, LzssSettings& settings, RunOptions& options)
 {
@@ -123,12 +104,12 @@ bool readCommandLine(int argc, char** argv, LzssSettings& settings, RunOptions& 
                     (given.count("bits") ? totalGiven : 0);
     for (const Preset& preset : presets) {
         if (!given.count(preset.name)) continue;
-        settings.offsetBits = preset.offsetBits;
-        settings.lengthBits = preset.lengthBits;
-        totalBits = preset.offsetBits + preset.lengthBits;
+        settings.offsetBits = preset.settings.offsetBits;
+        settings.lengthBits = preset.settings.lengthBits;
+        if (preset.setsMinimum) settings.minMatchLength = preset.settings.minMatchLength;
+        totalBits = preset.settings.codeBits();
         givenMask |= presetGiven;
     }
-    if (given.count("sixteen")) settings.minMatchLength = 1;
     options.format.forceEndLiteral = !given.count("end");
     options.format.oldFormat = given.count("old") != 0;
     options.trim = given.count("trim") != 0;

@@ -14,11 +14,6 @@ struct RunOptions {
     std::filesystem::path outputPath;
 };
 
-// Ends the run with a usage error, the first rule broken first, unless the
-// widths and minimum match are ones the program accepts; tooWide is the
-// message for codes wider than 16 bits.
-void requireAcceptedWidths(const LzssSettings& settings, const char* tooWide);
-
 // Reads and validates the command line into the settings and the run
 // options, storing the invocation name first. Returns false when the help
 // was printed and the run should end. A rule broken ends the process through

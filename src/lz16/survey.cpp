@@ -61,11 +61,6 @@ bool ranksBefore(const Row& a, const Row& b)
     return key(a) < key(b);
 }
 
-bool same(const LzssSettings& a, const LzssSettings& b)
-{
-    return a.offsetBits == b.offsetBits && a.lengthBits == b.lengthBits && a.minMatchLength == b.minMatchLength;
-}
-
 std::string csvField(const std::string& text)
 {
     if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
@@ -167,14 +162,14 @@ void printTable(const std::vector<Row>& rows, const std::vector<Song>& songs, co
         if (front.empty() || row.buffer < front.back().buffer) front.push_back(row);
     }
     for (auto row = front.rbegin(); row != front.rend(); ++row)
-        printRow("", *row, reference, same(row->settings, best.settings));
+        printRow("", *row, reference, row->settings == best.settings);
 
     std::printf("\nThe presets:\n");
-    const std::pair<const char*, LzssSettings> presets[] = {{"-8", {4, 4, 1}}, {"-2", {7, 5, 1}}, {"-6", {8, 8, 1}}};
-    for (const auto& preset : presets) {
+    for (const Preset& preset : presets) {
         const auto row =
-            std::find_if(rows.begin(), rows.end(), [&](const Row& r) { return same(r.settings, preset.second); });
-        if (row != rows.end()) printRow(preset.first, *row, reference, same(row->settings, best.settings));
+            std::find_if(rows.begin(), rows.end(), [&](const Row& r) { return r.settings == preset.settings; });
+        const char label[] = {'-', preset.letter, '\0'};
+        if (row != rows.end()) printRow(label, *row, reference, row->settings == best.settings);
     }
     const LzssSettings& s = best.settings;
     std::printf("\nBest: regsqueeze -o %d -l %d -m %d, %lld bytes, a buffer of %lld bytes.\n", s.offsetBits,
@@ -227,7 +222,7 @@ void runSurvey(int argc, char** argv)
             row.total += sizes[s][k];
             row.buffer = std::max(row.buffer, bufferBytes(all[k], songs[s].channels));
         }
-        if (same(all[k], LzssSettings{8, 8, 1})) reference = row;
+        if (all[k] == defaultSettings) reference = row;
         smallestBuffer = std::min(smallestBuffer, row.buffer);
         if (maxBuffer < 0 || row.buffer <= maxBuffer) rows.push_back(row);
     }

@@ -4,11 +4,11 @@
 #include "capture/vgm_reader.h"
 #include "capture/vgm_writer.h"
 #include "cli/input_file.h"
-#include "cli/options.h"
 #include "cli/output_file.h"
 #include "cli/usage_error.h"
 #include "lz16/commands.h"
 #include "lzss/decoder.h"
+#include "lzss/file_format.h"
 
 #include <cctype>
 #include <cstdio>
@@ -24,9 +24,12 @@ constexpr const char* about =
     "Decodes IN.lz16 as a player built for the given settings and format would, and\n"
     "writes its frames as OUT.vgm, a VGM 1.71 file for one POKEY chip: the first frame\n"
     "sets all nine registers, every later frame the registers that changed, and a\n"
-    "wait of 1/HZ seconds follows each frame. OUT is gzip-compressed when its name\n"
-    "ends in .vgz. The song ends where the data runs out. A file that cannot be\n"
-    "decoded with these settings is an error, and then no file is written.\n";
+    "wait of 1/HZ seconds follows each frame. With --stereo the file is for two\n"
+    "chips: the frames go in pairs, chip 1's then chip 2's, one wait after each\n"
+    "pair, and a song of an odd number of frames is an error. OUT is\n"
+    "gzip-compressed when its name ends in .vgz. The song ends where the data runs\n"
+    "out. A file that cannot be decoded with these settings is an error, and then\n"
+    "no file is written.\n";
 
 constexpr double defaultRate = 50;
 constexpr long long defaultClock = 1773447;
@@ -44,7 +47,8 @@ LzssSettings readSettings(const po::variables_map& given)
     if (!given.count("offset") || !given.count("length") || !given.count("min"))
         usageError("the file's settings are needed: --offset, --length and --min");
     const LzssSettings settings{given["offset"].as<int>(), given["length"].as<int>(), given["min"].as<int>()};
-    requireAcceptedWidths(settings, "offset and length bits should add up to at most 16");
+    if (const char* fault = settingsFault(settings, "offset and length bits should add up to at most 16"))
+        usageError(fault);
     return settings;
 }
 
@@ -57,6 +61,7 @@ void addVgmOptions(po::options_description& options)
         ("length,l", po::value<int>()->value_name("L"), "Match length bits the file was written with")
         ("min,m", po::value<int>()->value_name("M"), "Minimum match length the file was written with")
         ("old,x", "The file is in the old format (regsqueeze -x)")
+        ("stereo", "The song is for two POKEY chips: its frames alternate chip 1's and chip 2's")
         ("rate,r", po::value<double>()->value_name("HZ"), "Frames per second, from 1 to 44100 (default 50)")
         ("clock,c", po::value<long long>()->value_name("HZ"), "POKEY clock in the VGM header (default 1773447)");
 }
@@ -91,13 +96,17 @@ void runVgm(int argc, char** argv)
     if (frames == 0) fail("'" + in + "' holds no whole frame" + with + "\n");
     if (frames > maximumFrames)
         fail("'" + in + "' decodes" + with + " to more than " + std::to_string(maximumFrames) + " frames\n");
+    const int chips = given.count("stereo") ? 2 : 1;
+    if (frames % chips != 0)
+        fail("'" + in + "' decodes" + with + " to " + std::to_string(frames) +
+             " frames, an odd number: a song for two chips holds whole pairs\n");
     if (decoded.unreadBytes > 0)
         std::fprintf(stderr, "%s: warning: the last %lld byte%s of '%s' make%s no whole frame%s\n",
                      invocationName.c_str(), static_cast<long long>(decoded.unreadBytes),
                      decoded.unreadBytes == 1 ? "" : "s", in.c_str(), decoded.unreadBytes == 1 ? "s" : "",
                      with.c_str());
 
-    std::vector<uint8_t> vgm = songToVgm(decoded.streams, static_cast<uint32_t>(clock), rate);
+    std::vector<uint8_t> vgm = songToVgm(decoded.streams, static_cast<uint32_t>(clock), rate, chips);
     if (endsWithVgz(out)) vgm = gzipBytes(vgm);
     OutputFile(out).writeAndClose(vgm);
 }

@@ -6,8 +6,7 @@
 
 BitStreamWriter::BitStreamWriter(const LzssSettings& settings) : settings_(settings)
 {
-    if (!hasPacking(settings))
-        throw std::invalid_argument("no packing holds a match code of these widths");
+    if (!isAccepted(settings)) throw std::invalid_argument("settings the program does not accept");
 }
 
 void BitStreamWriter::putFlag(int bit)

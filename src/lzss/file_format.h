@@ -68,9 +68,27 @@ inline bool hasPacking(const LzssSettings& settings)
     return packingOf(settings) != Packing::ByteAndHalf || settings.offsetBits <= 8;
 }
 
-// Every setting the program accepts: the bounds of lzss_settings.h and a
-// packing. Offset and length bits given together may make a code narrower
-// than the smallest total the options take on their own.
+// The first rule of the program's settings that these break, worded for a
+// usage message, or null when it accepts them: the bounds of lzss_settings.h
+// and a packing. tooWide is the message for codes wider than 16 bits, which
+// each program words after its own options.
+inline const char* settingsFault(const LzssSettings& settings, const char* tooWide)
+{
+    if (settings.offsetBits < 0 || settings.offsetBits > maxOffsetBits) return "match offset bits should be from 0 to 12";
+    if (settings.lengthBits < minLengthBits || settings.lengthBits > maxLengthBits)
+        return "match length bits should be from 2 to 16";
+    if (settings.minMatchLength < 1 || settings.minMatchLength > maxMinMatchLength)
+        return "minimum match length should be from 1 to 16";
+    if (!hasPacking(settings))
+        return settings.codeBits() > maxCodeBits ? tooWide : "match offset bits should be from 0 to 8 for 9 to 12 total bits";
+    return nullptr;
+}
+
+inline bool isAccepted(const LzssSettings& settings) { return settingsFault(settings, "") == nullptr; }
+
+// Every setting the program accepts. Offset and length bits given together
+// may make a code narrower than the smallest total the options take on
+// their own.
 inline std::vector<LzssSettings> acceptedSettings()
 {
     std::vector<LzssSettings> all;
@@ -78,7 +96,7 @@ inline std::vector<LzssSettings> acceptedSettings()
         for (int32_t length = minLengthBits; length <= maxLengthBits; ++length) {
             for (int32_t minimum = 1; minimum <= maxMinMatchLength; ++minimum) {
                 const LzssSettings settings{offset, length, minimum};
-                if (hasPacking(settings)) all.push_back(settings);
+                if (isAccepted(settings)) all.push_back(settings);
             }
         }
     }

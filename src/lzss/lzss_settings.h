@@ -14,7 +14,23 @@ struct LzssSettings {
     int32_t codeBits() const { return offsetBits + lengthBits; }
     // Bits a match costs in the parse: its flag and its code, whatever packing writes it.
     int32_t matchCost() const { return codeBits() + 1; }
+
+    bool operator==(const LzssSettings&) const = default;
 };
+
+// What a run uses when no width or minimum is given: 16-bit codes.
+inline constexpr LzssSettings defaultSettings{};
+
+// The options that set both widths at once. Only the 16-bit one also puts
+// the minimum match back to 1; the others keep any minimum given with them.
+struct Preset {
+    const char* name;       // the long option
+    char letter;            // the short option
+    LzssSettings settings;  // with the minimum match a run has by default
+    bool setsMinimum;
+};
+inline constexpr Preset presets[] = {
+    {"eight", '8', {4, 4, 1}, false}, {"twelve", '2', {7, 5, 1}, false}, {"sixteen", '6', defaultSettings, true}};
 
 // The widths and minimum match lengths the program accepts.
 inline constexpr int32_t maxOffsetBits = 12;

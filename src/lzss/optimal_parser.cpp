@@ -10,7 +10,7 @@
 OptimalParser::OptimalParser(const LzssSettings& settings) : settings_(settings)
 {
     // A minimum match length of 0 would let a walk stand still.
-    if (!hasPacking(settings) || settings.minMatchLength < 1 || settings.minMatchLength > 16)
+    if (!isAccepted(settings))
         throw std::invalid_argument("LZSS settings out of range for the parser");
 }
 

@@ -176,7 +176,7 @@ std::vector<std::vector<int64_t>> surveyFileSizes(std::span<const RegisterStream
                                                   const std::function<void(int32_t, int32_t)>& progress)
 {
     for (const LzssSettings& s : settings)
-        if (!hasPacking(s) || s.minMatchLength < 1) throw std::invalid_argument("LZSS settings out of range");
+        if (!isAccepted(s)) throw std::invalid_argument("LZSS settings out of range");
     for (const RegisterStreamSet& song : songs)
         if (song.frameCount() < 1) throw std::invalid_argument("a compressed file needs at least one frame");
 

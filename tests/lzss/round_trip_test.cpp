@@ -1,7 +1,9 @@
 // Every file the program writes decodes back to exactly its song, under every
-// accepted setting, in both formats and with both end rules.
+// accepted setting, in both formats and with both end rules, and the survey
+// foretells its size.
 #include "lzss/compressed_file.h"
 #include "lzss/decoder.h"
+#include "lzss/size_survey.h"
 #include "songs.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +23,8 @@ void expectRoundTrip(const RegisterStreamSet& song, const LzssSettings& settings
     ASSERT_EQ(decoded.unreadBytes, 0);
     ASSERT_EQ(decoded.streams.frameCount(), song.frameCount());
     ASSERT_TRUE(decoded.streams.streams == song.streams);
+    const auto sizes = surveyFileSizes(std::span(&song, 1), std::span(&settings, 1), format, 1);
+    ASSERT_EQ(sizes[0][0], static_cast<int64_t>(file.bytes.size()));
 }
 
 }  // namespace
