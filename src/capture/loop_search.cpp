@@ -41,13 +41,16 @@ std::vector<ComparisonEntry> buildComparisonCopy(const RegisterStreamSet& stream
 // shortest period of a prefix is its length minus its longest proper border
 // (a prefix that is also a suffix), and one prefix-function pass over the
 // reversed song yields that border for every prefix.
-std::optional<LoopPair> findFirstLoop(std::span<const ComparisonEntry> entries)
+namespace {
+
+template <class Entry>
+std::optional<LoopPair> firstLoop(std::span<const Entry> entries)
 {
     const auto frameCount = static_cast<int32_t>(entries.size());
     if (frameCount < minimumFramesFromLoopStart) {
         return std::nullopt;
     }
-    const auto fromEnd = [&](int32_t index) -> const ComparisonEntry& {
+    const auto fromEnd = [&](int32_t index) -> const Entry& {
         return entries[static_cast<size_t>(frameCount - 1 - index)];
     };
 
@@ -76,3 +79,9 @@ std::optional<LoopPair> findFirstLoop(std::span<const ComparisonEntry> entries)
     }
     return std::nullopt;
 }
+
+}  // namespace
+
+std::optional<LoopPair> findFirstLoop(std::span<const ComparisonEntry> entries) { return firstLoop(entries); }
+
+std::optional<LoopPair> findFirstLoopOfPairs(std::span<const PairEntry> entries) { return firstLoop(entries); }

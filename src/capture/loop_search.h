@@ -11,6 +11,8 @@
 // every silent channel's AUDF and AUDC zeroed and, in a frame where no
 // channel sounds, AUDCTL zeroed as well.
 using ComparisonEntry = RegisterFrame;
+// A song of two chips is searched a pair of frames at a time.
+using PairEntry = std::array<uint8_t, 2 * registersPerFrame>;
 
 // The song is searched only when it is long enough to leave this many
 // frames from the loop start to the end.
@@ -35,3 +37,4 @@ std::vector<ComparisonEntry> buildComparisonCopy(const RegisterStreamSet& stream
 // up to size - minimumFramesFromLoopStart and repeat starts up to
 // size - minimumRepeatedFrames. Runs in linear time.
 std::optional<LoopPair> findFirstLoop(std::span<const ComparisonEntry> entries);
+std::optional<LoopPair> findFirstLoopOfPairs(std::span<const PairEntry> entries);

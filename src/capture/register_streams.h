@@ -23,6 +23,9 @@ inline bool channelSounds(uint8_t audc) { return (audc & 0x0F) != 0; }
 // All nine streams are as long as the song.
 struct RegisterStreamSet {
     std::array<std::vector<uint8_t>, registersPerFrame> streams;
+    // 2 for a song of two POKEY chips, whose frames alternate chip 1's and
+    // chip 2's registers and come in whole pairs.
+    int32_t chips = 1;
 
     int32_t frameCount() const { return static_cast<int32_t>(streams[0].size()); }
 

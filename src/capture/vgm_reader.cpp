@@ -70,7 +70,7 @@ void appendCapture(std::vector<uint8_t>& frames, const RegisterFile& chip)
 
 }  // namespace
 
-std::vector<uint8_t> readVgmFrames(std::span<const uint8_t> file)
+FrameCaptures readVgmFrames(std::span<const uint8_t> file)
 {
     if (file.size() < 4 || !std::equal(file.begin(), file.begin() + 4, "Vgm ")) throw Ex() << "Not a VGM file";
     if (readLe32(file, versionField) < minimumVersion) throw Ex() << "Not a VGM version 1.71 file";
@@ -102,7 +102,7 @@ std::vector<uint8_t> readVgmFrames(std::span<const uint8_t> file)
         }
         at += command.length;
     }
-    return frames;
+    return {std::move(frames), dualChip ? 2 : 1};
 }
 
 uint8_t normaliseAudc(uint8_t value)
@@ -113,10 +113,12 @@ uint8_t normaliseAudc(uint8_t value)
     return value;
 }
 
-RegisterStreamSet buildRegisterStreams(std::span<const uint8_t> frameSequence)
+RegisterStreamSet buildRegisterStreams(const FrameCaptures& captures)
 {
+    const std::vector<uint8_t>& frameSequence = captures.bytes;
     const size_t frameCount = frameSequence.size() / registersPerFrame;
     RegisterStreamSet song;
+    song.chips = captures.chips;
     for (auto& stream : song.streams) stream.reserve(frameCount);
     for (size_t i = 0; i < frameCount; ++i) {
         const uint8_t* frame = frameSequence.data() + i * registersPerFrame;

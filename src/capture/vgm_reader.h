@@ -11,16 +11,22 @@
 // compress, so without a bound a small hostile file could exhaust memory.
 inline constexpr int32_t maximumFrames = 1 << 24;
 
+// Registers 0 to 8 of every chip at every wait, one capture after another:
+// with two chips, chip 1's nine bytes and then chip 2's.
+struct FrameCaptures {
+    std::vector<uint8_t> bytes;
+    int32_t chips = 1;
+};
+
 // Checks the VGM header and walks the commands, capturing registers 0 to 8
 // of chip 1 (and then of chip 2 in a dual-chip file) at every wait command.
-// Returns the captures one after another, 9 or 18 bytes each. Throws Ex when
-// the bytes are not a VGM 1.71 file with a POKEY clock, or hold more than
-// maximumFrames frames.
-std::vector<uint8_t> readVgmFrames(std::span<const uint8_t> file);
+// Throws Ex when the bytes are not a VGM 1.71 file with a POKEY clock, or
+// hold more than maximumFrames frames.
+FrameCaptures readVgmFrames(std::span<const uint8_t> file);
 
 // Cuts the captures into 9-byte frames and splits them into the nine
 // register streams, with their AUDC values normalised.
-RegisterStreamSet buildRegisterStreams(std::span<const uint8_t> frameSequence);
+RegisterStreamSet buildRegisterStreams(const FrameCaptures& captures);
 
 // Makes AUDC values that differ only in bits the chip ignores equal; a
 // silent channel's control value becomes 0.

@@ -34,18 +34,25 @@ TEST(Trimming, CutsAndNotices)
         std::vector<RegisterFrame> frames;
         int32_t framesLeft;
         std::vector<std::string> notices;
+        int32_t chips = 1;
     };
-    std::vector<RegisterFrame> looping(5, silent);
+    std::vector<RegisterFrame> looping(5, silent), everyThird;
     for (int i = 0; i < 300; ++i) looping.push_back(i % 60 < 30 ? a : b);
+    for (int i = 0; i < 300; ++i) everyThird.push_back(i % 3 == 0 ? a : b);
     const Case cases[] = {
         {{silent, mutedButSet, silent}, 0, {"song is completely silent, skipping."}},
         {{silent, silent, a, b, mutedButSet}, 2,
          {"skipping 1 frames from the end.", "skipping 2 frames from the start."}},
         {{a, silent, b}, 3, {}},
         {looping, 60, {"skipping 5 frames from the start.", "loop detected from frame 60 to 0 (of 300)\n"}},
+        // Two chips: cut in whole pairs, and a loop of whole pairs.
+        {{silent, a, b, silent, silent, silent}, 4, {"skipping 2 frames from the end."}, 2},
+        {everyThird, 3, {"loop detected from frame 3 to 0 (of 300)\n"}},
+        {everyThird, 6, {"loop detected from frame 6 to 0 (of 300)\n"}, 2},
     };
     for (const Case& c : cases) {
         RegisterStreamSet song = toStreams({c.frames.begin(), c.frames.end()});
+        song.chips = c.chips;
         Notices notices;
         trimSilenceAndLoop(song, notices);
         EXPECT_EQ(song.frameCount(), c.framesLeft);
