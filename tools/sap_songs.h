@@ -14,11 +14,11 @@ std::vector<uint8_t> sapFile(const std::vector<std::string>& tags, const std::ve
 // $FF $FF, the first and last address, then the bytes.
 std::vector<uint8_t> segment(uint16_t start, const std::vector<uint8_t>& bytes);
 
-// A tune whose player counts its calls into AUDF1 of both chips (through
-// $D200 and $D210), whose initialisation puts the subsong into AUDF2 and,
-// in TYPE C, the MUSIC address into AUDF3 (low) and AUDF4 (high). The tags
-// given come after the TYPE and addresses: 'B' or 'C'.
+// A tune whose player writes the number of calls so far to $D200 and twice
+// it to $D210: chip 2's AUDF1 with two chips, on one chip the same
+// register as $D200, which it repeats. Its initialisation puts the subsong
+// into AUDF2 and, in TYPE C, the MUSIC address into AUDF3 (low) and AUDF4
+// (high). type is 'B' or 'C'; the tags given follow TYPE and the addresses.
 std::vector<uint8_t> countingTune(char type, const std::vector<std::string>& tags);
-inline constexpr uint16_t countingTuneMusic = 0x1234;
 
 }  // namespace sap_songs

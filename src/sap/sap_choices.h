@@ -5,8 +5,8 @@
 
 // What the user chose about a SAP file's music.
 struct SapChoices {
-    std::optional<int> song;        // the subsong; the file's DEFSONG otherwise
-    std::optional<double> seconds;  // how long to play TYPE B and C; the subsong's TIME otherwise
+    std::optional<int> song{};        // the subsong; the file's DEFSONG otherwise
+    std::optional<double> seconds{};  // how long to play TYPE B and C; the subsong's TIME otherwise
     bool tvFrames = false;          // one frame per TV frame instead of one per player call
 
     // Bounds on the emulated time, for the fuzzer, so that one input stays

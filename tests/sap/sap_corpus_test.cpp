@@ -59,3 +59,17 @@ TEST(SapCorpus, TvFramesEqualTheCorpusAndGiveTheSameFiles)
     }
     EXPECT_EQ(compared, 35);
 }
+
+TEST(SapCorpus, EveryTuneAndSubsongConverts)
+{
+    if (!std::filesystem::exists(sapDir)) GTEST_SKIP() << "no tunes at " << sapDir;
+    for (const auto& entry : std::filesystem::directory_iterator(sapDir)) {
+        if (entry.path().extension() != ".sap") continue;
+        const std::vector<uint8_t> sap = readFile(entry.path());
+        for (int song = 0; song < readSapFile(sap, "x").songs; ++song) {
+            ConversionRequest request;
+            request.sap = {song, 3.0};
+            EXPECT_TRUE(convertSong(sap, request).decodesBack) << entry.path() << " subsong " << song;
+        }
+    }
+}
