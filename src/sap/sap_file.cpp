@@ -4,6 +4,7 @@
 #include "capture/notice.h"
 
 #include <charconv>
+#include <cmath>
 #include <string_view>
 
 namespace {
@@ -50,10 +51,10 @@ std::optional<double> duration(std::string_view text)
         const std::string_view digits = secondsText.substr(point + 1);
         const auto value = number(digits, 10);
         if (!value || digits.size() > 6) return std::nullopt;
-        for (size_t i = 0; i < digits.size(); ++i) fraction = fraction * 10 + (digits[i] - '0');
-        for (size_t i = 0; i < digits.size(); ++i) fraction /= 10;
+        fraction = static_cast<double>(*value) / std::pow(10.0, static_cast<double>(digits.size()));
     }
-    return static_cast<double>(*minutes * 60 + *seconds) + fraction;
+    // In floating point: a long run of minute digits must not overflow.
+    return static_cast<double>(*minutes) * 60 + static_cast<double>(*seconds) + fraction;
 }
 
 class HeaderReader {

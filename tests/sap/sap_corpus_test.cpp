@@ -51,7 +51,7 @@ TEST(SapCorpus, TvFramesEqualTheCorpusAndGiveTheSameFiles)
         request.inputName = stem;
         const Conversion expected = convertSong(readFile(entry.path()), request);
         const int32_t tvFrames = expected.song.frameCount() / (readSapFile(sap, stem).stereo ? 2 : 1);
-        request.sap = {song, tvFrames * double{palScanLines * cyclesPerScanLine} / palClock, true};
+        request.sap = {.song = song, .seconds = tvFrames * double{palScanLines * cyclesPerScanLine} / palClock, .tvFrames = true};
         const Conversion got = convertSong(sap, request);
         EXPECT_TRUE(got.song.streams == expected.song.streams) << firstDifference(got.song, expected.song);
         EXPECT_TRUE(got.file.bytes == expected.file.bytes);
@@ -68,7 +68,7 @@ TEST(SapCorpus, EveryTuneAndSubsongConverts)
         const std::vector<uint8_t> sap = readFile(entry.path());
         for (int song = 0; song < readSapFile(sap, "x").songs; ++song) {
             ConversionRequest request;
-            request.sap = {song, 3.0};
+            request.sap = {.song = song, .seconds = 3.0};
             EXPECT_TRUE(convertSong(sap, request).decodesBack) << entry.path() << " subsong " << song;
         }
     }
