@@ -102,7 +102,8 @@ CpuRunResult run(Cpu6502& cpu, uint64_t cycleLimit, uint8_t stackLevelOfCaller)
         cycles += (base ^ at) > 0xFF;
         return at;
     };
-    // Only accesses that can reach $D000-$D7FF go through these two.
+    // Only data accesses that can reach $D000-$D7FF go through these two;
+    // zero page, the stack and instruction fetches always see RAM.
     const auto read = [&](uint16_t at) -> uint8_t { return (at & 0xF800) == ioPage ? 0xFF : mem[at]; };
     const auto write = [&](uint16_t at, uint8_t value) {
         if ((at & 0xF800) != ioPage)

@@ -63,18 +63,28 @@ TEST(Cpu6502, CallsASubroutineRepeatably)
     EXPECT_EQ(cpu->memory[0xD200], 0) << "I/O writes reach no RAM";
 }
 
-TEST(Cpu6502, ReportsWhyARunStopped)
+// Why each run stopped, and the quirks of the NMOS chip that the functional
+// test image leaves unchecked.
+TEST(Cpu6502, RunsSmallRoutines)
 {
     struct Case {
         std::vector<uint8_t> code;  // at $0600
         bool call;
         CpuRunResult expected;
         uint64_t cycles;
+        uint8_t a, p;
     };
     const Case cases[] = {
-        {{0xEA, 0x02}, true, {CpuStop::UndocumentedOpcode, 0x02, 0x0601}, 8},  // NOP; undocumented
-        {{0x4C, 0x00, 0x06}, true, {CpuStop::CycleLimit, 0, 0}, 102},          // JMP to itself until 100 cycles
-        {{0xA2, 0x01, 0xD0, 0xFE}, false, {CpuStop::LoopedOnItself, 0, 0x0602}, 5},  // LDX #1; BNE to itself
+        {{0xEA, 0x02}, true, {CpuStop::UndocumentedOpcode, 0x02, 0x0601}, 8, 0, 0x34},  // NOP; undocumented
+        {{0x4C, 0x00, 0x06}, true, {CpuStop::CycleLimit}, 102, 0, 0x34},               // JMP to itself
+        {{0xA2, 0x01, 0xD0, 0xFE}, false, {CpuStop::LoopedOnItself, 0, 0x0602}, 5, 0, 0x34},  // LDX #1; BNE to itself
+        // SED; CLC; LDA #$99; ADC #$01; RTS: A is 0 but Z comes from the binary sum, N from the half-adjusted one
+        {{0xF8, 0x18, 0xA9, 0x99, 0x69, 0x01, 0x60}, true, {CpuStop::Returned}, 20, 0x00, 0xBD},
+        // SED; SEC; LDA #0; SBC #$80; RTS: every flag from the binary difference
+        {{0xF8, 0x38, 0xA9, 0x00, 0xE9, 0x80, 0x60}, true, {CpuStop::Returned}, 20, 0x20, 0xFC},
+        // LDA #$10; STA $FF; LDA #6; STA $00; JMP ($00FF): the pointer's high byte from $0000; at $0610, RTS
+        {{0xA9, 0x10, 0x85, 0xFF, 0xA9, 0x06, 0x85, 0x00, 0x6C, 0xFF, 0x00, 0, 0, 0, 0, 0, 0x60}, true,
+         {CpuStop::Returned}, 27, 0x06, 0x34},
     };
     for (const Case& c : cases) {
         auto cpu = cpuWith({{0x0600, c.code}});
@@ -84,6 +94,8 @@ TEST(Cpu6502, ReportsWhyARunStopped)
         EXPECT_EQ(result.opcode, c.expected.opcode);
         EXPECT_EQ(result.address, c.expected.address);
         EXPECT_EQ(cpu->cycles, c.cycles);
+        EXPECT_EQ(cpu->a, c.a);
+        EXPECT_EQ(cpu->p, c.p);
     }
 }
 
