@@ -10,10 +10,9 @@ namespace po = boost::program_options;
 void addSapOptions(po::options_description& options)
 {
     options.add_options()
-        ("song", po::value<int>()->value_name("N"), "SAP: plays subsong N, from 0 (default: the file's DEFSONG)")
-        ("seconds", po::value<double>()->value_name("S"),
-         "SAP: plays S seconds of a TYPE B or C tune (default: the subsong's TIME, else 180)")
-        ("tv-frames", "SAP: one frame per TV frame, not one per player call");
+        ("song", po::value<int>()->value_name("N"), "SAP: plays subsong N, from 0 (default DEFSONG)")
+        ("seconds", po::value<double>()->value_name("S"), "SAP: plays S seconds (default TIME, else 180)")
+        ("tv-frames", "SAP: a frame per TV frame, not per player call");
 }
 
 SapChoices readSapChoices(const po::variables_map& given)

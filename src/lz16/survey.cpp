@@ -25,13 +25,14 @@ namespace {
 constexpr const char* about =
     "Usage: lz16 survey [OPTION]... SONG...\n"
     "Works out the exact size of the file that regsqueeze would write for each SONG\n"
-    "(.vgm, .vgz or .sap) at every setting that it accepts, with the same -t, -x and -e,\n"
-    "and writes no file. A player is built for one setting, so the songs are ranked\n"
-    "together, by their total size. The table shows, for each size of player buffer\n"
-    "(2^offset bytes for each compressed channel, the most that any one song needs),\n"
-    "the setting with the smallest total where it beats every smaller buffer, then\n"
-    "the three presets, and marks the best setting with '*'. With --csv the columns\n"
-    "are offset,length,min,song,bytes,buffer_bytes.\n";
+    "(.vgm, .vgz or .sap) at every setting that it accepts, with the same -t, -x,\n"
+    "-e, --song, --seconds and --tv-frames, and writes no file. A player is built\n"
+    "for one setting, so the songs are ranked together, by their total size. The\n"
+    "table shows, for each size of player buffer (2^offset bytes for each compressed\n"
+    "channel, the most that any one song needs), the setting with the smallest total\n"
+    "where it beats every smaller buffer, then the three presets, and marks the best\n"
+    "setting with '*'. With --csv the columns are\n"
+    "offset,length,min,song,bytes,buffer_bytes.\n";
 
 struct Song {
     std::string name;
