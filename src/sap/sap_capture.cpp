@@ -1,6 +1,5 @@
 #include "sap/sap_capture.h"
 
-#include "capture/ex.h"
 #include "capture/register_streams.h"
 #include "capture/vgm_reader.h"
 #include "sap/sap_file.h"
@@ -14,7 +13,7 @@ constexpr double defaultSeconds = 180;
 
 [[noreturn]] void tooLong(const std::string& name)
 {
-    throw Ex() << "File '" << name << "' is too long: more than " << std::to_string(maximumFrames) << " frames\n";
+    throwSapFault(name, "is too long: more than " + std::to_string(maximumFrames) + " frames");
 }
 
 std::vector<uint8_t> registerFrames(const SapFile& sap, const std::string& name, Notices& notices)
@@ -37,10 +36,9 @@ std::vector<uint8_t> captureSapFrames(std::span<const uint8_t> file, const SapCh
     const SapFile sap = readSapFile(file, name);
     const int song = choices.song.value_or(sap.defaultSong);
     if (song < 0 || song >= sap.songs)
-        throw Ex() << "File '" << name << "' has no subsong " << std::to_string(song) << ": it has "
-                   << (sap.songs == 1 ? std::string("only subsong 0")
-                                      : formatText("%d, numbered 0 to %d", sap.songs, sap.songs - 1))
-                   << "\n";
+        throwSapFault(name, formatText("has no subsong %d: it has ", song) +
+                                (sap.songs == 1 ? std::string("only subsong 0")
+                                                : formatText("%d, numbered 0 to %d", sap.songs, sap.songs - 1)));
     if (sap.type == SapType::R) return registerFrames(sap, name, notices);
 
     double seconds = choices.seconds.value_or(sap.seconds[song].value_or(defaultSeconds));

@@ -14,11 +14,6 @@ constexpr unsigned ioFirst = 0xD000, ioLast = 0xD7FF;
 constexpr int mostSubsongs = 256;
 constexpr int mostScanLinesBetweenCalls = 32767;
 
-[[noreturn]] void fault(const std::string& name, const std::string& text)
-{
-    throw Ex() << "File '" << name << "' " << text << "\n";
-}
-
 bool startsWithMarker(std::span<const uint8_t> file, size_t at)
 {
     return at + 1 < file.size() && file[at] == 0xFF && file[at + 1] == 0xFF;
@@ -59,7 +54,7 @@ std::optional<double> duration(std::string_view text)
 
 class HeaderReader {
 public:
-    HeaderReader(const std::string& name) : name_(name) {}
+    explicit HeaderReader(const std::string& name) : name_(name) {}
 
     void take(std::string_view tag, std::string_view argument, SapFile& sap)
     {
@@ -68,9 +63,9 @@ public:
                 sap.type = argument == "B" ? SapType::B : argument == "C" ? SapType::C : SapType::R;
                 typeGiven_ = true;
             } else if (argument == "D" || argument == "S") {
-                fault(name_, "is of TYPE " + std::string(argument) + ", which is not supported (only B, C and R are)");
+                throwSapFault(name_, "is of TYPE " + std::string(argument) + ", which is not supported (only B, C and R are)");
             } else {
-                fault(name_, "has an unknown TYPE '" + std::string(argument) + "'");
+                throwSapFault(name_, "has an unknown TYPE '" + std::string(argument) + "'");
             }
         } else if (tag == "STEREO") {
             sap.stereo = true;
@@ -94,23 +89,22 @@ public:
 
     void check(SapFile& sap) const
     {
-        if (!typeGiven_) fault(name_, "has no TYPE");
+        if (!typeGiven_) throwSapFault(name_, "has no TYPE");
         if (sap.defaultSong >= sap.songs)
-            fault(name_, formatText("has DEFSONG %d but only %d subsong%s", sap.defaultSong, sap.songs,
+            throwSapFault(name_, formatText("has DEFSONG %d but only %d subsong%s", sap.defaultSong, sap.songs,
                                     sap.songs == 1 ? "" : "s"));
         sap.seconds.resize(static_cast<size_t>(sap.songs));
-        if (sap.fastplay == 0) sap.fastplay = sap.ntsc ? 262 : 312;
-        const char* type = sap.type == SapType::B ? "B" : "C";
-        if (sap.type == SapType::B && !sap.init) fault(name_, "has no INIT address, which TYPE B needs");
-        if (sap.type == SapType::C && !sap.music) fault(name_, "has no MUSIC address, which TYPE C needs");
+        if (sap.fastplay == 0) sap.fastplay = scanLinesPerTvFrame(sap);
+        if (sap.type == SapType::B && !sap.init) throwSapFault(name_, "has no INIT address, which TYPE B needs");
+        if (sap.type == SapType::C && !sap.music) throwSapFault(name_, "has no MUSIC address, which TYPE C needs");
         if (sap.type != SapType::R && !sap.player)
-            fault(name_, "has no PLAYER address, which TYPE " + std::string(type) + " needs");
+            throwSapFault(name_, std::string("has no PLAYER address, which TYPE ") + (sap.type == SapType::B ? "B" : "C") + " needs");
     }
 
 private:
     [[noreturn]] void badValue(std::string_view tag, std::string_view argument) const
     {
-        fault(name_, "has a bad value in its header: '" + std::string(tag) + " " + std::string(argument) + "'");
+        throwSapFault(name_, "has a bad value in its header: '" + std::string(tag) + " " + std::string(argument) + "'");
     }
 
     long bounded(std::string_view tag, std::string_view argument, int base, long least, long most) const
@@ -127,27 +121,32 @@ private:
 // Reads the segments that follow the first $FF $FF.
 std::vector<SapSegment> readSegments(std::span<const uint8_t> file, size_t at, const std::string& name)
 {
-    if (!startsWithMarker(file, at)) fault(name, "has no $FF $FF before its program");
+    if (!startsWithMarker(file, at)) throwSapFault(name, "has no $FF $FF before its program");
     std::vector<SapSegment> segments;
     while (at < file.size()) {
         if (startsWithMarker(file, at)) at += 2;
-        if (at + 4 > file.size()) fault(name, "is truncated in a segment's addresses");
+        if (at + 4 > file.size()) throwSapFault(name, "is truncated in a segment's addresses");
         const unsigned start = file[at] | file[at + 1] << 8, end = file[at + 2] | file[at + 3] << 8;
         const std::string range = formatText("$%04X-$%04X", start, end);
-        if (end < start) fault(name, "has a segment that ends before it starts (" + range + ")");
+        if (end < start) throwSapFault(name, "has a segment that ends before it starts (" + range + ")");
         if (start <= ioLast && end >= ioFirst)
-            fault(name, "has a segment over the I/O area $D000-$D7FF (" + range + ")");
+            throwSapFault(name, "has a segment over the I/O area $D000-$D7FF (" + range + ")");
         at += 4;
         const size_t size = end - start + 1;
-        if (size > file.size() - at) fault(name, "is truncated in the segment " + range);
+        if (size > file.size() - at) throwSapFault(name, "is truncated in the segment " + range);
         segments.push_back({static_cast<uint16_t>(start), file.subspan(at, size)});
         at += size;
     }
-    if (segments.empty()) fault(name, "has no program after its header");
+    if (segments.empty()) throwSapFault(name, "has no program after its header");
     return segments;
 }
 
 }  // namespace
+
+void throwSapFault(const std::string& name, const std::string& fault)
+{
+    throw Ex() << "File '" << name << "' " << fault << "\n";
+}
 
 bool isSap(std::span<const uint8_t> file)
 {
@@ -165,7 +164,7 @@ SapFile readSapFile(std::span<const uint8_t> file, const std::string& name)
     while (!startsWithMarker(file, at)) {
         size_t end = at;
         while (end < file.size() && file[end] != '\n') ++end;
-        if (end == file.size()) fault(name, "is truncated in its header");
+        if (end == file.size()) throwSapFault(name, "is truncated in its header");
         std::string_view line(reinterpret_cast<const char*>(file.data()) + at, end - at);
         at = end + 1;
         if (line.ends_with('\r')) line.remove_suffix(1);

@@ -31,9 +31,21 @@ struct SapFile {
     std::span<const uint8_t> registerBytes;      // TYPE R: everything after the header
 };
 
+// The Atari's timing: a scan line is 114 CPU cycles.
+inline constexpr int cyclesPerScanLine = 114;
+inline constexpr int palScanLines = 312, ntscScanLines = 262;
+inline constexpr double palClock = 1773447.0, ntscClock = 1789772.5;  // CPU cycles a second
+
+inline int scanLinesPerTvFrame(const SapFile& sap) { return sap.ntsc ? ntscScanLines : palScanLines; }
+inline double cpuClock(const SapFile& sap) { return sap.ntsc ? ntscClock : palClock; }
+
 // The file's first line is "SAP": it is read as SAP, whatever its name.
 bool isSap(std::span<const uint8_t> file);
 
 // Reads the header and the segments. Throws Ex naming the file and the fault
 // when the file cannot be played as TYPE B, C or R.
 SapFile readSapFile(std::span<const uint8_t> file, const std::string& name);
+
+// Throws Ex with "File '<name>' <fault>": the form of every message about a
+// SAP file's contents.
+[[noreturn]] void throwSapFault(const std::string& name, const std::string& fault);

@@ -6,14 +6,6 @@
 #include <string>
 #include <vector>
 
-// The Atari's timing: a scan line is 114 CPU cycles.
-inline constexpr int cyclesPerScanLine = 114;
-inline constexpr int palScanLines = 312, ntscScanLines = 262;
-inline constexpr double palClock = 1773447.0, ntscClock = 1789772.5;  // CPU cycles a second
-
-inline int scanLinesPerTvFrame(const SapFile& sap) { return sap.ntsc ? ntscScanLines : palScanLines; }
-inline double cpuClock(const SapFile& sap) { return sap.ntsc ? ntscClock : palClock; }
-
 struct SapRun {
     int song = 0;
     int32_t frames = 0;
