@@ -19,6 +19,13 @@ using RegisterFrame = std::array<uint8_t, registersPerFrame>;
 // A channel is heard exactly when the volume in the low half of its AUDC is not 0.
 inline bool channelSounds(uint8_t audc) { return (audc & 0x0F) != 0; }
 
+// Registers 0 to 8 of every chip at every capture, one after another: with
+// two chips, chip 1's nine bytes and then chip 2's.
+struct FrameCaptures {
+    std::vector<uint8_t> bytes;
+    int32_t chips = 1;
+};
+
 // One byte stream per register: streams[r][i] is register r of frame i.
 // All nine streams are as long as the song.
 struct RegisterStreamSet {

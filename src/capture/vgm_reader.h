@@ -11,13 +11,6 @@
 // compress, so without a bound a small hostile file could exhaust memory.
 inline constexpr int32_t maximumFrames = 1 << 24;
 
-// Registers 0 to 8 of every chip at every wait, one capture after another:
-// with two chips, chip 1's nine bytes and then chip 2's.
-struct FrameCaptures {
-    std::vector<uint8_t> bytes;
-    int32_t chips = 1;
-};
-
 // Checks the VGM header and walks the commands, capturing registers 0 to 8
 // of chip 1 (and then of chip 2 in a dual-chip file) at every wait command.
 // Throws Ex when the bytes are not a VGM 1.71 file with a POKEY clock, or

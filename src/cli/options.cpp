@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include "cli/sap_options.h"
 #include "cli/usage_error.h"
 
 #include <boost/program_options.hpp>
@@ -85,8 +86,9 @@ bool readCommandLine(int argc, char** argv, LzssSettings& settings, RunOptions& 
         ("sixteen,6", "Sets default 16 bit match size")
         ("end,e", "Don't force a literal at end of stream")
         ("old,x", "Old format with initial data only for skipped channels")
-        ("trim,t", "Tries to trim SAP-R file before compressing")
-        ("files", po::value<std::vector<std::string>>(), "optional input/output files");
+        ("trim,t", "Tries to trim SAP-R file before compressing");
+    addSapOptions(description);
+    description.add_options()("files", po::value<std::vector<std::string>>(), "optional input/output files");
     po::positional_options_description positional;
     positional.add("files", 2);
 
@@ -113,6 +115,7 @@ bool readCommandLine(int argc, char** argv, LzssSettings& settings, RunOptions& 
     options.format.forceEndLiteral = !given.count("end");
     options.format.oldFormat = given.count("old") != 0;
     options.trim = given.count("trim") != 0;
+    options.sap = readSapChoices(given);
 
     deriveAndValidate(givenMask, totalBits, settings);
     takeFileNames(given.count("files") ? given["files"].as<std::vector<std::string>>() : std::vector<std::string>{},

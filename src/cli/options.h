@@ -2,6 +2,7 @@
 
 #include "lzss/file_format.h"
 #include "lzss/lzss_settings.h"
+#include "sap/sap_choices.h"
 
 #include <filesystem>
 
@@ -10,6 +11,7 @@ struct RunOptions {
     int verbosity = 1;     // 0 quiet, 1 default, 2 verbose
     FormatChoices format;  // "old" and "end"
     bool trim = false;
+    SapChoices sap;
     std::filesystem::path inputPath;
     std::filesystem::path outputPath;
 };

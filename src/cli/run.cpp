@@ -4,6 +4,7 @@
 #include "cli/options.h"
 #include "cli/output_file.h"
 #include "cli/report.h"
+#include "cli/sap_options.h"
 #include "cli/usage_error.h"
 #include "lzss/conversion.h"
 
@@ -34,8 +35,10 @@ void runConversion(int argc, char** argv)
     request.format = options.format;
     request.trim = options.trim;
     request.inputName = options.inputPath.string();
+    request.sap = options.sap;
 
     const std::vector<uint8_t> input = loadInputFile(options.inputPath);
+    refuseSapChoicesForOtherInput(request.sap, input, request.inputName);
     refuseOutputOverInput(options.inputPath, options.outputPath);
     const Conversion conversion = convertSong(input, request);
     printNotices(conversion.notices, true, options.verbosity);

@@ -2,6 +2,7 @@
 // songs, and the settings worth choosing for each player buffer size.
 #include "capture/trim_silence_and_loop.h"
 #include "cli/input_file.h"
+#include "cli/sap_options.h"
 #include "cli/usage_error.h"
 #include "lz16/commands.h"
 #include "lzss/conversion.h"
@@ -24,13 +25,14 @@ namespace {
 constexpr const char* about =
     "Usage: lz16 survey [OPTION]... SONG...\n"
     "Works out the exact size of the file that regsqueeze would write for each SONG\n"
-    "(.vgm or .vgz) at every setting that it accepts, with the same -t, -x and -e,\n"
-    "and writes no file. A player is built for one setting, so the songs are ranked\n"
-    "together, by their total size. The table shows, for each size of player buffer\n"
-    "(2^offset bytes for each compressed channel, the most that any one song needs),\n"
-    "the setting with the smallest total where it beats every smaller buffer, then\n"
-    "the three presets, and marks the best setting with '*'. With --csv the columns\n"
-    "are offset,length,min,song,bytes,buffer_bytes.\n";
+    "(.vgm, .vgz or .sap) at every setting that it accepts, with the same -t, -x,\n"
+    "-e, --song, --seconds and --tv-frames, and writes no file. A player is built\n"
+    "for one setting, so the songs are ranked together, by their total size. The\n"
+    "table shows, for each size of player buffer (2^offset bytes for each compressed\n"
+    "channel, the most that any one song needs), the setting with the smallest total\n"
+    "where it beats every smaller buffer, then the three presets, and marks the best\n"
+    "setting with '*'. With --csv the columns are\n"
+    "offset,length,min,song,bytes,buffer_bytes.\n";
 
 struct Song {
     std::string name;
@@ -71,11 +73,16 @@ std::string csvField(const std::string& text)
 
 // Reads the songs, trimmed when asked, into their streams; a song that
 // trimming leaves silent has no file and is left out.
-std::vector<Song> loadSongs(const std::vector<std::string>& names, bool trim, std::vector<RegisterStreamSet>& streams)
+std::vector<Song> loadSongs(const std::vector<std::string>& names, bool trim, const SapChoices& sap,
+                            std::vector<RegisterStreamSet>& streams)
 {
     std::vector<Song> songs;
     for (const std::string& name : names) {
-        RegisterStreamSet song = captureSong(loadInputFile(name), name);
+        const std::vector<uint8_t> input = loadInputFile(name);
+        refuseSapChoicesForOtherInput(sap, input, name);
+        Notices notices;
+        RegisterStreamSet song = captureSong(input, name, sap, notices);
+        for (const Notice& notice : notices) std::fputs(notice.text.c_str(), stderr);
         if (trim) {
             Notices ignored;  // the survey shows what remains, not what was cut
             trimSilenceAndLoop(song, ignored);
@@ -188,6 +195,7 @@ void addSurveyOptions(po::options_description& options)
         ("max-buffer", po::value<long long>()->value_name("BYTES"),
          "Keeps only the settings whose player buffer fits in BYTES")
         ("csv", "Prints one CSV line per setting and song instead, best setting first, after a header line");
+    addSapOptions(options);
 }
 
 void runSurvey(int argc, char** argv)
@@ -203,7 +211,7 @@ void runSurvey(int argc, char** argv)
 
     std::vector<RegisterStreamSet> streams;
     const std::vector<Song> songs =
-        loadSongs(given["files"].as<std::vector<std::string>>(), given.count("trim") != 0, streams);
+        loadSongs(given["files"].as<std::vector<std::string>>(), given.count("trim") != 0, readSapChoices(given), streams);
     const std::vector<LzssSettings> all = acceptedSettings();
     std::vector<std::vector<int64_t>> sizes;
     {

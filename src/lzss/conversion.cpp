@@ -5,6 +5,8 @@
 #include "capture/trim_silence_and_loop.h"
 #include "capture/vgm_reader.h"
 #include "lzss/output_check.h"
+#include "sap/sap_capture.h"
+#include "sap/sap_file.h"
 
 #include <vector>
 
@@ -26,19 +28,27 @@ std::vector<uint8_t> inflated(std::span<const uint8_t> input, const std::string&
 
 }  // namespace
 
-RegisterStreamSet captureSong(std::span<const uint8_t> input, const std::string& inputName)
+RegisterStreamSet captureSong(std::span<const uint8_t> input, const std::string& inputName, const SapChoices& sap,
+                              Notices& notices)
 {
     RegisterStreamSet song =
-        isGzip(input) ? buildRegisterStreams(readVgmFrames(inflated(input, inputName)))
-                      : buildRegisterStreams(readVgmFrames(input));
+        isSap(input)    ? buildRegisterStreams(captureSapFrames(input, sap, inputName, notices))
+        : isGzip(input) ? buildRegisterStreams(readVgmFrames(inflated(input, inputName)))
+                        : buildRegisterStreams(readVgmFrames(input));
     if (song.frameCount() == 0) throw Ex() << "File '" << inputName << "' has no POKEY frames\n";
     return song;
+}
+
+RegisterStreamSet captureSong(std::span<const uint8_t> input, const std::string& inputName)
+{
+    Notices ignored;
+    return captureSong(input, inputName, {}, ignored);
 }
 
 Conversion convertSong(std::span<const uint8_t> input, const ConversionRequest& request)
 {
     Conversion conversion;
-    conversion.song = captureSong(input, request.inputName);
+    conversion.song = captureSong(input, request.inputName, request.sap, conversion.notices);
     if (request.trim) trimSilenceAndLoop(conversion.song, conversion.notices);
     if (conversion.song.frameCount() == 0) return conversion;
 

@@ -5,6 +5,7 @@
 #include "lzss/compressed_file.h"
 #include "lzss/file_format.h"
 #include "lzss/lzss_settings.h"
+#include "sap/sap_choices.h"
 
 #include <cstdint>
 #include <span>
@@ -16,6 +17,7 @@ struct ConversionRequest {
     FormatChoices format;
     bool trim = false;      // cut silence at both ends and the song at its first loop
     std::string inputName;  // how error messages name the input
+    SapChoices sap;         // the subsong, time and frames of a SAP file
 };
 
 // What one conversion made.
@@ -26,10 +28,14 @@ struct Conversion {
     bool decodesBack = false;  // the file decodes to exactly the song
 };
 
-// The whole conversion in memory: a VGM file (plain or gzip-compressed) in,
+// The whole conversion in memory: a VGM file (plain or gzip-compressed) or a
+// SAP file in,
 // the compressed file, its report figures and the notices out. Throws Ex
 // with the user's message when the input is not a usable POKEY song.
 Conversion convertSong(std::span<const uint8_t> input, const ConversionRequest& request);
 
-// A VGM file's register streams, inflated first when it is gzip-compressed.
+// A song's register streams: a SAP file's as the choices ask (its notices
+// added), or a VGM file's, inflated first when it is gzip-compressed.
+RegisterStreamSet captureSong(std::span<const uint8_t> input, const std::string& inputName,
+                              const SapChoices& sap, Notices& notices);
 RegisterStreamSet captureSong(std::span<const uint8_t> input, const std::string& inputName);

@@ -2,7 +2,8 @@
 // the bytes of the compressed file, and checks that every file it makes
 // decodes back to its song. The settings and flags come from the last two
 // bytes of the input, which the walk of a VGM file never reaches after its
-// end marker.
+// end marker. A SAP file plays for at most a second, each call for at most
+// 1,000 cycles, so that one input stays fast.
 #include "capture/ex.h"
 #include "lzss/conversion.h"
 
@@ -15,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size < 2) return 0;
     const uint8_t flags = data[size - 2];
     ConversionRequest request{accepted[(data[size - 1] * 16u + (flags >> 4)) % accepted.size()],
-                              {(flags & 1) != 0, (flags & 2) == 0}, (flags & 4) != 0, "fuzz"};
+                              {(flags & 1) != 0, (flags & 2) == 0}, (flags & 4) != 0, "fuzz",
+                              {.tvFrames = (flags & 8) != 0, .mostSeconds = 1, .callCycleLimit = 1000}};
     try {
         const Conversion conversion = convertSong({data, size}, request);
         if (conversion.song.frameCount() > 0 && !conversion.decodesBack) {

@@ -1,0 +1,116 @@
+#include "sap/sap_machine.h"
+
+#include "capture/ex.h"
+#include "capture/notice.h"
+#include "capture/register_streams.h"
+#include "cpu6502/cpu6502.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+
+namespace {
+
+// A POKEY decodes only the low four address bits, so its registers repeat
+// through $D200-$D2FF; with two chips the second answers where bit 4 is set.
+struct Pokeys {
+    std::array<std::array<uint8_t, 16>, 2> registers{};
+    bool stereo = false;
+};
+
+void writePokey(void* context, uint16_t address, uint8_t value)
+{
+    if ((address & 0xFF00) != 0xD200) return;
+    Pokeys& pokeys = *static_cast<Pokeys*>(context);
+    pokeys.registers[pokeys.stereo && (address & 0x10) ? 1 : 0][address & 0x0F] = value;
+}
+
+class Machine {
+public:
+    Machine(const SapFile& sap, const SapRun& run, const std::string& name)
+        : cpu_(std::make_unique<Cpu6502>()),
+          limit_(run.callCycleLimit != 0 ? run.callCycleLimit : static_cast<uint64_t>(cpuClock(sap))),
+          oneSecond_(static_cast<uint64_t>(cpuClock(sap))),
+          name_(name)
+    {
+        for (const SapSegment& segment : sap.segments)
+            std::copy(segment.bytes.begin(), segment.bytes.end(), cpu_->memory.begin() + segment.start);
+        pokeys_.stereo = sap.stereo;
+        cpu_->ioMapped = true;
+        cpu_->ioContext = &pokeys_;
+        cpu_->ioWrite = writePokey;
+    }
+
+    // Call number 0 is INIT, the others are player calls.
+    void call(uint16_t address, uint8_t a, uint8_t x, uint8_t y, int64_t number)
+    {
+        const CpuRunResult result = callSubroutine(*cpu_, address, a, x, y, limit_);
+        if (result.stop == CpuStop::Returned) return;
+        const std::string what = number == 0 ? "INIT" : formatText("player call %lld", static_cast<long long>(number));
+        switch (result.stop) {
+        case CpuStop::Returned:
+            return;
+        case CpuStop::CycleLimit:
+            fail(formatText("%s has not returned after %s of emulated time", what.c_str(),
+                            limit_ == oneSecond_
+                                ? "one second"
+                                : formatText("%llu cycles", static_cast<unsigned long long>(limit_)).c_str()));
+        case CpuStop::UndocumentedOpcode:
+            fail(formatText("undocumented opcode $%02X at $%04X in %s", result.opcode, result.address, what.c_str()));
+        case CpuStop::LoopedOnItself:
+            fail(formatText("%s never returns: it loops on itself at $%04X", what.c_str(), result.address));
+        }
+        fail(what + " stopped for no known reason");
+    }
+
+    void capture(std::vector<uint8_t>& frames) const
+    {
+        for (int chip = 0; chip < (pokeys_.stereo ? 2 : 1); ++chip) {
+            const auto& registers = pokeys_.registers[chip];
+            frames.insert(frames.end(), registers.begin(), registers.begin() + registersPerFrame);
+        }
+    }
+
+    uint64_t cycles() const { return cpu_->cycles; }
+
+private:
+    [[noreturn]] void fail(const std::string& text) const { throw Ex() << "File '" << name_ << "': " << text << "\n"; }
+
+    std::unique_ptr<Cpu6502> cpu_;
+    Pokeys pokeys_;
+    uint64_t limit_;
+    uint64_t oneSecond_;
+    const std::string& name_;
+};
+
+}  // namespace
+
+SapPlayback playSap(const SapFile& sap, const SapRun& run, const std::string& name)
+{
+    Machine machine(sap, run, name);
+    const auto song = static_cast<uint8_t>(run.song);
+    uint16_t player = *sap.player;
+    if (sap.type == SapType::B) {
+        machine.call(*sap.init, song, 0, 0, 0);
+    } else {
+        machine.call(static_cast<uint16_t>(player + 3), 0x70, static_cast<uint8_t>(*sap.music),
+                     static_cast<uint8_t>(*sap.music >> 8), 0);
+        machine.call(static_cast<uint16_t>(player + 3), 0x00, song, 0, 0);
+        player = static_cast<uint16_t>(player + 6);
+    }
+
+    // Calls start every FASTPLAY scan lines from INIT's return, the first at
+    // once; a TV frame ends after the last call that starts in it.
+    SapPlayback playback;
+    playback.frameSequence.reserve(size_t(run.frames) * registersPerFrame * (sap.stereo ? 2 : 1));
+    const int64_t linesPerFrame = run.tvFrames ? scanLinesPerTvFrame(sap) : sap.fastplay;
+    int64_t calls = 0;
+    for (int64_t frame = 1; frame <= run.frames; ++frame) {
+        const int64_t callsByFrameEnd = (frame * linesPerFrame + sap.fastplay - 1) / sap.fastplay;
+        for (; calls < callsByFrameEnd; ++calls)
+            machine.call(player, 0, 0, 0, calls + 1);
+        machine.capture(playback.frameSequence);
+    }
+    playback.cycles = machine.cycles();
+    return playback;
+}
