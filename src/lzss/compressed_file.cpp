@@ -1,11 +1,16 @@
 #include "lzss/compressed_file.h"
 
 #include <algorithm>
+#include <future>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace {
+
+// Below this many frames a thread costs more than the parse it would take over.
+constexpr int32_t framesWorthAThread = 20000;
 
 void warn(Notices& notices, std::string text) { notices.push_back({Notice::Kind::Warning, std::move(text)}); }
 
@@ -94,12 +99,19 @@ CompressedFile writeCompressedFile(const RegisterStreamSet& song, const LzssSett
     }
 
     std::array<std::optional<OptimalParser>, registersPerFrame> parsers;
+    std::vector<std::future<void>> parses;
     for (int c = 0; c < registersPerFrame; ++c) {
         if (file.skipped[c]) continue;
         parsers[c].emplace(settings);
-        parsers[c]->build(song.streams[c]);
-        parsers[c]->parse(false);
+        const auto parse = [&parser = *parsers[c], &stream = song.streams[c]] {
+            parser.build(stream);
+            parser.parse(false);
+        };
+        // The channels' parses are independent: a long song's share the cores.
+        if (frameCount >= framesWorthAThread) parses.push_back(std::async(std::launch::async, parse));
+        else parse();
     }
+    for (std::future<void>& parse : parses) parse.get();
     applyEndRule(parsers, format.forceEndLiteral, notices);
 
     // In the new format frame 0 is in the header; its literal is not emitted.
