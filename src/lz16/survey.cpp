@@ -198,7 +198,7 @@ void addSurveyOptions(po::options_description& options)
 void runSurvey(int argc, char** argv)
 {
     po::variables_map given;
-    if (!parseCommandLine(argc, argv, addSurveyOptions, about, given)) return;
+    if (!parseCommandLine(argc, argv, {addSurveyOptions}, about, given)) return;
     const long long maxBuffer = given.count("max-buffer") ? given["max-buffer"].as<long long>() : -1;
     if (given.count("max-buffer") && maxBuffer < 1) usageError("the largest buffer should be at least 1 byte");
     if (!given.count("files")) usageError("at least one song is needed");
