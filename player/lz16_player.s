@@ -1,11 +1,16 @@
 ; Plays .lz16 songs on the 6502: one call a frame writes the nine POKEY
 ; registers AUDF1, AUDC1, ... AUDC4 (base+0 to base+7) and AUDCTL (base+8).
+; Built for two chips (LZ_STEREO=1), one call plays the next two frames of
+; the streams, which alternate the chips: the first to LZ_POKEY, the second
+; to LZ_POKEY2.
 ;
 ; Assembly-time settings (ca65 -D NAME=VALUE); they must match the ones the
 ; song was converted with, since the file does not record them:
 ;   LZ_OFFSET_BITS  0..12 (default 8)     LZ_LENGTH_BITS  2..16 (default 8)
 ;   LZ_MIN_MATCH    1..16 (default 1)     LZ_OLD_FORMAT   0 or 1 (default 0, -x)
 ;   LZ_POKEY        register base ($D200)
+;   LZ_STEREO       1 for a song for two chips (default 0)
+;   LZ_POKEY2       the second chip's register base (LZ_POKEY + $10)
 ;   LZ_ZP           first of the zero-page bytes; without it they go to the
 ;                   ZEROPAGE segment
 ;
@@ -13,14 +18,21 @@
 ;           after its last byte), buffers (page aligned; 2^offset bits bytes
 ;           for every channel the song does not leave out). Writes the
 ;           initial values the header holds. Carry set: no header.
+;           Stereo: writes the first pair, frame 0 (the header's) to chip 1
+;           and frame 1 to chip 2, or with -x nothing (the first lz_frame
+;           plays frames 0 and 1). Carry set: no header or, without -x,
+;           no complete first pair; nothing written then.
 ; lz_frame  Advances one frame and writes the nine registers, carry clear;
 ;           carry set, registers untouched, once the data runs out (and on
 ;           every call after that). Call lz_init again to start over.
+;           Stereo: the same for the next pair of frames; a pair whose
+;           second frame runs out writes neither chip.
 ;
 ; Each frame's values go to the rings first; the registers are written at
-; the end of the frame, once its data is known to lie before the song's end.
-; A frame that runs out of data has by then read up to 20 bytes past the
-; end (and written nothing): the song must end at $FFEB or below.
+; the end of the frame (of the pair), once its data is known to lie before
+; the song's end. A frame that runs out of data has by then read up to 20
+; bytes past the end (and written nothing): the song must end at $FFEB or
+; below.
 ;
 ; The code modifies itself: ring addresses, skipped channels and the end of
 ; the data are patched into the instructions that use them.
@@ -42,6 +54,12 @@ LZ_OLD_FORMAT = 0
 .endif
 .ifndef LZ_POKEY
 LZ_POKEY = $D200
+.endif
+.ifndef LZ_STEREO
+LZ_STEREO = 0
+.endif
+.ifndef LZ_POKEY2
+LZ_POKEY2 = LZ_POKEY + $10
 .endif
 
 OB    = LZ_OFFSET_BITS
@@ -65,7 +83,7 @@ WMASK = WIN - 1
 NP    = WIN >> 8                    ; ring pages
 .endif
 
-.assert OB <= 12 && LB >= 2 && LB <= 16 && TB >= 8 && TB <= 16, error, "unsupported code widths"
+.assert OB <= 12 && LB >= 2 && LB <= 16 && TB <= 16, error, "unsupported code widths"
 .assert TB > 12 || TB < 9 || OB <= 8, error, "9 to 12 bit codes need at most 8 offset bits"
 .assert MM >= 1 && MM <= 16, error, "minimum match must be 1 to 16"
 
@@ -113,6 +131,9 @@ srcix:  .res 9                      ; per channel: ring index of the next copied
 val:    .res 9                      ; per channel: value of the current frame
 .endif
 skipv:  .res 9                      ; values of the channels the song leaves out
+.if LZ_STEREO
+held:   .res 9                      ; the first frame of a pair, for chip 1
+.endif
 ik:     .res 1                      ; lz_init's working variables
 iscr:   .res 1
 ih:     .res 1
@@ -397,8 +418,53 @@ AFTER_OFF  = after - blk_start
 .endmacro
 
 ; ---------------------------------------------------------------- lz_frame
+.if LZ_STEREO
+; Two steps a call: the first frame's values wait in held until the second
+; frame's data is known to be complete, then both chips are written.
+ended:  lda     #$38                ; sec
+        sta     entry
+        lda     #$60                ; rts
+        sta     entry + 1
+        rts
+lz_frame:
+entry:  jsr     step                ; becomes sec / rts once the data has run out
+        bcs     ended
+pair_second:                        ; lz_init comes in here with frame 0 in place
+saves:
+        .repeat 9, k
+  .if OB <= 8
+        lda     a:$FFFF,x           ; ring, or lda skipv + k for a channel left out
+  .else
+        lda     a:val + k
+  .endif
+        sta     a:held + k
+        .endrepeat
+        .assert * - saves = 54, error, "output sites are 6 bytes apart"
+        jsr     step
+        bcs     ended
+outputs:
+        .repeat 9, k
+  .if OB <= 8
+        lda     a:$FFFF,x           ; as in saves
+  .else
+        lda     a:val + k
+  .endif
+        sta     a:LZ_POKEY2 + 8 - k
+        .endrepeat
+        .assert * - outputs = 54, error, "output sites are 6 bytes apart"
+        .repeat 9, k
+        lda     held + k
+        sta     a:LZ_POKEY + 8 - k
+        .endrepeat
+        clc
+        rts
+
+; One frame's steps; carry set when they ran past the end of the data.
+step:   ldy     #0
+.else
 lz_frame:
 entry:  ldy     #0                  ; becomes sec / rts once the data has run out
+.endif
 .if OB = 8
         inc     pos
         ldx     pos
@@ -441,16 +507,20 @@ blocks_end:
 endlo:  cmp     #0                  ; end of the data + 1, patched
         lda     ptr+1
 endhi:  sbc     #0
+.if LZ_STEREO
+        rts
+.else
         bcs     ended
 outputs:
         .repeat 9, k
-.if OB <= 8
-        lda     $FFFF,x             ; ring, or lda skipv + k for a channel left out
-.else
-        lda     val + k
-.endif
-        sta     LZ_POKEY + 8 - k
+  .if OB <= 8
+        lda     a:$FFFF,x           ; ring, or lda skipv + k for a channel left out
+  .else
+        lda     a:val + k
+  .endif
+        sta     a:LZ_POKEY + 8 - k
         .endrepeat
+        .assert * - outputs = 54, error, "output sites are 6 bytes apart"
         clc
         rts
 ended:  lda     #$38                ; sec
@@ -458,6 +528,7 @@ ended:  lda     #$38                ; sec
         lda     #$60                ; rts
         sta     entry + 1
         rts
+.endif
 
 ; Channel block addresses, slot 0 (channel 8) to 8, and the end of the last.
 blk_lo: .repeat 10, k
@@ -466,6 +537,14 @@ blk_lo: .repeat 10, k
 blk_hi: .repeat 10, k
         .byte   >(blocks + k * BLOCK_SIZE)
         .endrepeat
+
+.if LZ_STEREO
+ENTRY0 = $20                        ; jsr step
+ENTRY1 = <step
+.else
+ENTRY0 = $A0                        ; ldy #0
+ENTRY1 = 0
+.endif
 
 ; ---------------------------------------------------------------- lz_init
 lz_init:
@@ -503,10 +582,11 @@ lz_init:
         iny
         lda     (t0),y
         sta     rbuf+1
-        lda     #$A0                ; ldy #0
+        lda     #ENTRY0             ; the first two bytes of lz_frame, back as they were
         sta     entry
-        lda     #0
+        lda     #ENTRY1
         sta     entry + 1
+        lda     #0
         sta     ctrl
 .if TB >= 9 && TB <= 12
         sta     half
@@ -540,18 +620,15 @@ next_channel:
         bcs     no_header
         sta     skipv,x
 .if OB <= 8
-        jsr     output_site
-        lda     #$AD                ; lda skipv + k
-        sta     (t0),y
-        iny
         txa
         clc
         adc     #<skipv
-        sta     (t0),y
-        iny
+        sta     t0
         lda     #>skipv
         adc     #0
-        sta     (t0),y
+        sta     t1
+        lda     #$AD                ; lda skipv + k
+        jsr     patch_outputs
         lda     skipv,x
 .else
         sta     val,x
@@ -601,25 +678,19 @@ compressed:
         sta     (t0),y
         ldy     #STORE_OFF + 2
         sta     (t0),y
-        jsr     output_site
-        lda     #$BD                ; lda ring,x
-        sta     (t0),y
-        iny
-        lda     #0
-        sta     (t0),y
-        iny
-        lda     rbuf+1
-        sta     (t0),y
 .elseif OB < 8
         ldy     #READ_OFF + 1
         jsr     put_ring
         ldy     #STORE_OFF + 1
         jsr     put_ring
-        jsr     output_site
+.endif
+.if OB <= 8
+        lda     rbuf
+        sta     t0
+        lda     rbuf+1
+        sta     t1
         lda     #$BD                ; lda ring,x
-        sta     (t0),y
-        iny
-        jsr     put_ring
+        jsr     patch_outputs
 .else
         lda     rbuf+1
         ldy     #FIRST_OFF + 1
@@ -650,10 +721,12 @@ compressed:
   .if OB > 8
         sta     val,x
   .endif
-.else
-        jmp     channel_done
+.endif
+.if LZ_OLD_FORMAT || LZ_STEREO
+        jmp     channel_done        ; -x holds no frame 0; a pair waits until it is complete
 .endif
 write_register:
+.if LZ_STEREO = 0
         pha                         ; register 8 - k
         txa
         eor     #$FF
@@ -662,6 +735,7 @@ write_register:
         tay
         pla
         sta     LZ_POKEY,y
+.endif
 channel_done:
         ldx     ik
         inx
@@ -694,8 +768,13 @@ channel_done:
         sta     posh
   .endif
 .endif
+.if LZ_STEREO && LZ_OLD_FORMAT = 0
+        ldx     #0                  ; pos: frame 0 is at ring index 0
+        jmp     pair_second         ; the first pair: frame 0 and the first step
+.else
         clc
         rts
+.endif
 
 ; The next header byte in A, carry set when there is none. Keeps X.
 header_byte:
@@ -708,20 +787,34 @@ header_byte:
         clc
 :       rts
 
-; t0/t1 and Y = 0: the output instruction of slot X.
-output_site:
+.if OB <= 8
+; Writes the instruction A with the operand t0/t1 where lz_frame reads slot
+; X's value (in stereo the two places). Keeps X.
+patch_outputs:
+        pha
         txa
         asl
         sta     iscr
         asl
         adc     iscr                ; 6 * k
-        adc     #<outputs
-        sta     t0
-        lda     #>outputs
-        adc     #0
-        sta     t1
-        ldy     #0
+        tay
+        pla
+        sta     outputs,y
+  .if LZ_STEREO
+        sta     saves,y
+  .endif
+        lda     t0
+        sta     outputs + 1,y
+  .if LZ_STEREO
+        sta     saves + 1,y
+  .endif
+        lda     t1
+        sta     outputs + 2,y
+  .if LZ_STEREO
+        sta     saves + 2,y
+  .endif
         rts
+.endif
 
 .if OB < 8
 ; Writes the next ring's address at (t0),Y; leaves Y after it.

@@ -2,7 +2,12 @@
 // line a frame: the nine registers AUDF1 ... AUDCTL in hexadecimal. The
 // player's simulation prints the same lines, so the two can be compared.
 //
-//   decode_frames [--old] OFFSET LENGTH MIN FILE.lz16
+//   decode_frames [--old] [--stereo] OFFSET LENGTH MIN FILE.lz16
+//
+// With --stereo, one line a pair of frames as the player built for two chips
+// plays them: chip 1's nine registers (the even frame), then chip 2's. A
+// last frame without its pair is not played; in the new format a file
+// without a first pair is an error, as the player's lz_init reports it.
 #include "lzss/decoder.h"
 
 #include <cstdio>
@@ -10,16 +15,23 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <vector>
 
 int main(int argc, char** argv)
 {
-    const bool old = argc > 1 && std::strcmp(argv[1], "--old") == 0;
-    if (argc != 5 + old) {
-        std::fprintf(stderr, "usage: %s [--old] OFFSET LENGTH MIN FILE.lz16\n", argv[0]);
+    bool old = false, stereo = false;
+    int first = 1;
+    for (; first < argc && argv[first][0] == '-' && argv[first][1] == '-'; ++first) {
+        if (std::strcmp(argv[first], "--old") == 0) old = true;
+        else if (std::strcmp(argv[first], "--stereo") == 0) stereo = true;
+        else break;
+    }
+    if (argc - first != 4) {
+        std::fprintf(stderr, "usage: %s [--old] [--stereo] OFFSET LENGTH MIN FILE.lz16\n", argv[0]);
         return 1;
     }
-    char** args = argv + 1 + old;
+    char** args = argv + first;
     const LzssSettings settings{std::atoi(args[0]), std::atoi(args[1]), std::atoi(args[2])};
     std::ifstream in(args[3], std::ios::binary);
     if (!in) {
@@ -27,10 +39,13 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-    const DecodedSong song = decodeCompressedFile(bytes, settings, FormatChoices{.oldFormat = old});
-    for (int32_t f = 0; f < song.streams.frameCount(); ++f) {
-        for (int r = 0; r < registersPerFrame; ++r)
-            std::printf(r == 0 ? "%02x" : " %02x", song.streams.streams[r][f]);
+    DecodedSong song = decodeCompressedFile(bytes, settings, FormatChoices{.oldFormat = old});
+    const int32_t frames = song.streams.frameCount();
+    const int32_t chips = stereo ? 2 : 1;
+    if (stereo && !old && frames < 2 && song.error.empty()) song.error = "no complete first pair";
+    for (int32_t f = 0; f + chips <= frames; f += chips) {
+        for (int32_t i = 0; i < chips * registersPerFrame; ++i)
+            std::printf(i == 0 ? "%02x" : " %02x", song.streams.streams[i % registersPerFrame][f + i / registersPerFrame]);
         std::printf("\n");
     }
     if (!song.error.empty()) {

@@ -1,11 +1,13 @@
 ; Runs the player in sim65: loads ./song (a .lz16 file) as high as it can,
 ; calls lz_init, then lz_frame until it reports the end, printing the nine
-; registers after every frame. ./limit holds the most lz_frame calls (three
+; registers after every frame (with LZ_STEREO, the eighteen of both chips
+; after every pair). ./limit holds the most lz_frame calls (three
 ; bytes, low first). Built with STUB=1 it calls a routine that only clears
 ; the carry instead of lz_frame; since the harness's own work does not depend
 ; on the data, the two runs' cycle totals differ by exactly the player's.
 ;
-; Exit status: 0 done, 2 song and buffers do not fit, 3 no header, 4 no file.
+; Exit status: 0 done, 2 song and buffers do not fit, 3 no header, 4 no file,
+; 5 the call that reported the end wrote a register.
 
         .setcpu "6502"
         .import lz_init, lz_frame, lz_zp_size
@@ -19,10 +21,19 @@ pv_exit  = $FFF9
 TOP      = $FFE0                    ; the song ends here; the player may read 20 bytes on
 
 ; scripts/simulate-player gives the harness the player's own settings.
-.if !(.defined(LZ_OFFSET_BITS) && .defined(LZ_OLD_FORMAT) && .defined(LZ_POKEY))
+.if !(.defined(LZ_OFFSET_BITS) && .defined(LZ_OLD_FORMAT) && .defined(LZ_STEREO) && .defined(LZ_POKEY2))
         .error "assemble the harness with the player's settings (-D NAME=VALUE)"
 .endif
 WIN = 1 << LZ_OFFSET_BITS
+CHIPS = 1 + LZ_STEREO
+
+; REG: the address of register i of the line, chip 1's nine then chip 2's.
+.macro REGISTER i
+        REG .set LZ_POKEY + i
+  .if i >= 9
+        REG .set LZ_POKEY2 + i - 9
+  .endif
+.endmacro
 
         .segment "EXEHDR"
         .byte   "sim65", 2, 0, <c_sp
@@ -38,6 +49,7 @@ lim:    .res 3
 size:   .res 2
 fd:     .res 2
 params: .res 6                      ; for lz_init: start, end, buffers
+seen:   .res 9 * CHIPS              ; the registers as last printed
 
         .segment "CODE"
 start:  ldx     #$FF
@@ -122,6 +134,8 @@ rings_fit:
         bcs     no_header
 .if LZ_OLD_FORMAT = 0
         jsr     print
+.else
+        jsr     remember
 .endif
 loop:   lda     lim                 ; count the call down; stop when none is left
         sec
@@ -142,8 +156,7 @@ loop:   lda     lim                 ; count the call down; stop when none is lef
         bcs     done
         jsr     print
         jmp     loop
-done:   lda     #0
-        jmp     pv_exit
+done:   jmp     check_end
 too_large:
         lda     #2
         jmp     pv_exit
@@ -154,34 +167,61 @@ no_file:
         lda     #4
         jmp     pv_exit
 
+check_end:
+        lda     #0                  ; the registers must still be the last line's
+        sta     src
+        .repeat 9 * CHIPS, i
+        REGISTER i
+        lda     REG
+        eor     seen + i
+        ora     src
+        sta     src
+        .endrepeat
+        lda     src
+        bne     wrote_at_end
+        jmp     pv_exit
+wrote_at_end:
+        lda     #5
+        jmp     pv_exit
+
 ; Present in both builds so that nothing else moves.
 stub:   clc
         rts
 
 ; Prints the registers as one line, in the same time whatever they hold.
-print:
-        .repeat 9, r
-        lda     LZ_POKEY + r
+print:  jsr     remember
+        .repeat 9 * CHIPS, i
+        REGISTER i
+        lda     REG
         lsr
         lsr
         lsr
         lsr
         tay
         lda     hex,y
-        sta     line + 3 * r
-        lda     LZ_POKEY + r
+        sta     line + 3 * i
+        lda     REG
         and     #$0F
         tay
         lda     hex,y
-        sta     line + 3 * r + 1
+        sta     line + 3 * i + 1
         .endrepeat
         lda     #<wblock
         sta     c_sp
         lda     #>wblock
         sta     c_sp+1
-        lda     #27
+        lda     #27 * CHIPS
         ldx     #0
         jmp     pv_write
+
+; Keeps the registers in seen.
+remember:
+        .repeat 9 * CHIPS, i
+        REGISTER i
+        lda     REG
+        sta     seen + i
+        .endrepeat
+        rts
 
 ; open(A/X name, read only) into fd.
 open:   sta     oblock+2
@@ -283,4 +323,7 @@ song_name:
 oblock: .word   1, 0                ; flags (read only), name
 rblock: .word   0, 0                ; buffer, fd
 wblock: .word   line, 1             ; buffer, standard output
-line:   .byte   "00 00 00 00 00 00 00 00 00", $0A
+line:   .repeat CHIPS - 1
+        .byte   "00 00 00 00 00 00 00 00 00 "
+        .endrepeat
+        .byte   "00 00 00 00 00 00 00 00 00", $0A

@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
 """The 6502 player, run in sim65, against the program's decoder: the same
 frames to the same end, for generated songs at every setting the converter
-accepts (minimum matches sampled), both formats, with and without -e; for
-corpus songs; and for files cut short. For short songs, the cycles of the
-calls measured one by one add up to the song's total and none exceeds the
-worst frame.
+accepts (minimum matches sampled), both formats, with and without -e, with
+one chip and two; for corpus songs, the dual-chip ones played on two chips;
+and for files cut short. For short songs, the cycles of the calls measured
+one by one add up to the song's total and none exceeds the worst call.
 
     compare_with_decoder.py BUILD_DIR CORPUS_DIR
 """
 import concurrent.futures
+import gzip
 import os
 import subprocess
 import sys
@@ -29,10 +30,10 @@ def frames(command):
 
 def compare(case):
     """Converts, compares and checks the cycles; returns a failure or None."""
-    song, o, l, m, old, options, cut = case
+    song, o, l, m, flags, options, cut = case
+    old = "--old" in flags
     with tempfile.TemporaryDirectory() as work:
         packed = os.path.join(work, "song.lz16")
-        flags = ["--old"] if old else []
         convert = [os.path.join(build, "regsqueeze"), "-q", "-o", str(o), "-l", str(l), "-m", str(m),
                *(x for x in options if x != "each")]
         if subprocess.run(convert + (["-x"] if old else []) + [song, packed], capture_output=True).returncode:
@@ -45,7 +46,7 @@ def compare(case):
         decoder = frames([os.path.join(build, "tools", "decode_frames"), *flags, *settings])
         if player[0] != decoder[0] or (player[1] == 0) != (decoder[1] == 0):
             first = next((i for i, (a, b) in enumerate(zip(*(player[0], decoder[0]))) if a != b), None)
-            return (f"{os.path.basename(song)} {'--old ' if old else ''}{o}/{l}/{m} {options} cut={cut is not None}: "
+            return (f"{os.path.basename(song)} {' '.join(flags)} {o}/{l}/{m} {options} cut={cut is not None}: "
                     f"player {len(player[0])} frames (status {player[1]}), decoder {len(decoder[0])} "
                     f"(status {decoder[1]}), first difference at {first}")
         if "each" in options and player[1] == 0:
@@ -53,8 +54,8 @@ def compare(case):
             calls = [int(c) for c in out.splitlines()[-2].split()[1:]]
             total, worst = (int(x) for x in out.split()[-5::4])
             if sum(calls) != total or max(calls) > worst:
-                return f"{os.path.basename(song)} {o}/{l}/{m}: calls add up to {sum(calls)} of {total}, " \
-                       f"the costliest {max(calls)} against the worst {worst}"
+                return f"{os.path.basename(song)} {' '.join(flags)} {o}/{l}/{m}: calls add up to " \
+                       f"{sum(calls)} of {total}, the costliest {max(calls)} against the worst {worst}"
     return None
 
 
@@ -64,26 +65,38 @@ with tempfile.TemporaryDirectory() as songs:
     # The example song leaves channels out, which the long generated ones do not.
     longest = sorted(generated, key=os.path.getsize)[-7:] + [os.path.join(root, "examples", "example.vgm")]
     cases = []
-    widths = [(o, t - o) for t in range(8, 17) for o in range(0, 13)
-              if 2 <= t - o <= 16 and not (9 <= t <= 12 and o > 8)]
+    widths = [(o, l) for o in range(0, 13) for l in range(2, 17)
+              if o + l <= 16 and not (9 <= o + l <= 12 and o > 8)]
     for i, (o, l) in enumerate(widths):
-        for variant, (old, options) in enumerate([(False, ["-t"]), (True, ["-t"]), (False, ["-e"]), (True, ["-e"])]):
+        for variant, options in enumerate([["-t"], ["-t"], ["-e"], ["-e"]]):
             m = 1 + (i * 5 + variant * 3) % 16 if variant % 2 else 1 + (i + variant) % 4
+            # Every width in both formats on one chip and on two.
+            flags = ["--old"] * (variant % 2) + ["--stereo"] * ((i + variant // 2) % 2)
             # Past 8 offset bits, songs long enough for the ring index to turn pages.
             pool = longest if o > 8 else generated
-            cases.append((pool[(4 * i + variant) % len(pool)], o, l, m, old, options, None))
-    corpus_songs = sorted(os.path.join(corpus, n) for n in os.listdir(corpus))[:5] if os.path.isdir(corpus) else []
-    for n, song in enumerate(corpus_songs):
+            cases.append((pool[(4 * i + variant) % len(pool)], o, l, m, flags, options, None))
+    corpus_songs = sorted(os.path.join(corpus, n) for n in os.listdir(corpus)
+                          if n.endswith((".vgm", ".vgz"))) if os.path.isdir(corpus) else []
+    for n, song in enumerate(corpus_songs[:5]):
         for o, l, m in [(4, 4, 1), (7, 5, 1), (8, 8, 1), (9, 7, 2)]:
-            cases.append((song, o, l, m, n % 2 == 1, ["-t"], None))
+            cases.append((song, o, l, m, ["--old"] * (n % 2), ["-t"], None))
+    # Songs for two chips, converted whole so that their frames still alternate.
+    vgm = [open(s, "rb").read() for s in corpus_songs]
+    dual = [s for s, v in zip(corpus_songs, vgm) if (gzip.decompress(v) if v[:2] == b"\x1f\x8b" else v)[0xB3] & 0x40]
+    for n, song in enumerate(dual):
+        o, l, m = [(3, 4, 2), (8, 8, 1), (7, 5, 1), (9, 7, 2), (0, 8, 1), (2, 5, 1), (12, 4, 1), (10, 6, 3)][n % 8]
+        cases.append((song, o, l, m, ["--stereo"] + ["--old"] * (n % 2), [], None))
     # Files cut short: the player stops where the decoder does.
-    for o, l, m in [(8, 8, 1), (7, 5, 1), (4, 4, 2), (10, 6, 3), (0, 16, 2)]:
+    for o, l, m in [(8, 8, 1), (7, 5, 1), (4, 4, 2), (10, 6, 3), (0, 16, 2), (3, 2, 1)]:
         for fraction in (0, 1, 3, 5):
-            cases.append((generated[7], o, l, m, fraction == 3, [], lambda n, f=fraction: n * f // 6 + f))
+            flags = ["--old"] * (fraction == 3) + ["--stereo"] * (fraction in (1, 3))
+            cases.append((generated[7], o, l, m, flags, [], lambda n, f=fraction: n * f // 6 + f))
     # Cycles call by call, on songs of up to 200 frames.
     short = [g for g in generated if os.path.getsize(g) < 4000][:4]
-    for n, (o, l, m) in enumerate([(8, 8, 1), (7, 5, 1), (4, 4, 2), (10, 6, 3), (0, 16, 2), (12, 4, 1), (2, 10, 5)]):
-        cases.append((short[n % len(short)], o, l, m, n % 2 == 1, ["-t", "each"], None))
+    for n, (o, l, m) in enumerate([(8, 8, 1), (7, 5, 1), (4, 4, 2), (10, 6, 3), (0, 16, 2), (12, 4, 1), (2, 10, 5),
+                                   (2, 5, 3)]):
+        flags = ["--old"] * (n % 2) + ["--stereo"] * (n % 3 == 0)
+        cases.append((short[n % len(short)], o, l, m, flags, ["-t", "each"], None))
     with concurrent.futures.ThreadPoolExecutor(int(os.environ.get("PLAYER_TEST_JOBS", "2"))) as pool:
         failures = [f for f in pool.map(compare, cases) if f]
 print(f"{len(cases)} comparisons, {len(failures)} failed")
