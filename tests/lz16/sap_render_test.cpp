@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -54,15 +55,15 @@ std::vector<uint8_t> registerDumpSap(const RegisterStreamSet& song, bool stereo)
             code.insert(code.end(), {0xAD, uint8_t(r + 16 * chip), 0x02, 0x8D, uint8_t(r + 16 * chip), 0xD2});
     }
     const uint16_t load = static_cast<uint16_t>(init + code.size());
-    code[loadCall] = load & 0xFF, code[loadCall + 1] = load >> 8;
+    code[loadCall] = load & 0xFF;
+    code[loadCall + 1] = load >> 8;
     code.insert(code.end(), {0xA0, uint8_t(row - 1), 0xB1, 0x80, 0x99, 0x00, 0x02, 0x88, 0x10, 0xF8,  // copy a row
                              0x18, 0xA5, 0x80, 0x69, uint8_t(row), 0x85, 0x80,                       // ptr += row
                              0xA5, 0x81, 0x69, 0x00, 0x85, 0x81, 0x60});
-    std::vector<uint8_t> rows;
+    std::vector<uint8_t> rows(palCalls * row);
     for (int call = 0; call < palCalls; ++call) {
-        rows.resize(rows.size() + row);
         for (int chip = 0; chip < chips; ++chip) {
-            for (int r = 0; r < 9; ++r) rows[rows.size() - row + 16 * chip + r] = song.streams[r][(call % calls) * chips + chip];
+            for (int r = 0; r < 9; ++r) rows[call * row + 16 * chip + r] = song.streams[r][call % calls * chips + chip];
         }
     }
     SapHeader header;
@@ -97,11 +98,18 @@ struct Setting {
 TEST(SapRender, TheSapPlayerPlaysTheDecodedFramesAtTheSameCycles)
 {
     fs::create_directories(dir);
+    const std::shared_ptr<void> removeDir(nullptr, [](void*) { fs::remove_all(dir); });
     std::vector<std::pair<std::string, bool>> songs{{std::string(SOURCE_DIR) + "/examples/example.vgm", false}};
     const std::string corpus = std::string(SOURCE_DIR) + "/../shared/corpus/";
     if (fs::exists(corpus)) {
         for (const char* name : {"Spaceball", "ABBUC_20_1", "Flop_magazin_36_38", "M_U_L_E", "Sweet", "Piona"})
             songs.emplace_back(corpus + name + ".vgm", false);
+        // With two chips, Game_Music_Emu's mix also depends on how long PLAYER
+        // runs, not only on when it writes: two players that both match the
+        // decoder in sim65 (-o 7 and -x -o 10) render Yoomp differently from
+        // 15 s on, and a delay loop in the dump's PLAYER changes its render.
+        // Songs where that does not show keep the check to the sample.
+        for (const char* name : {"Barymag_2_8", "Jam_Session"}) songs.emplace_back(corpus + name + ".vgm", true);
     } else {
         std::printf("No corpus at %s: only the example song\n", corpus.c_str());
     }
@@ -126,7 +134,6 @@ TEST(SapRender, TheSapPlayerPlaysTheDecodedFramesAtTheSameCycles)
             EXPECT_NE(std::count(played.begin(), played.end(), 0), static_cast<long>(played.size()));
         }
     }
-    fs::remove_all(dir);
 }
 
 }  // namespace
