@@ -39,4 +39,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 # Dependencies come from the libraries the programs are linked with
 # (Boost.Program_options, zlib and the C++ runtime), as dpkg-shlibdeps finds them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# lz16 sap and lz16 xex assemble the player with ca65 and ld65.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS cc65)
 include(CPack)

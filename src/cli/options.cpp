@@ -87,7 +87,7 @@ bool readCommandLine(int argc, char** argv, LzssSettings& settings, RunOptions& 
         ("end,e", "Don't force a literal at end of stream")
         ("old,x", "Old format with initial data only for skipped channels")
         ("trim,t", "Tries to trim SAP-R file before compressing");
-    addSapOptions(description);
+    addSapInputOptions(description);
     description.add_options()("files", po::value<std::vector<std::string>>(), "optional input/output files");
     po::positional_options_description positional;
     positional.add("files", 2);

@@ -7,7 +7,7 @@
 
 namespace po = boost::program_options;
 
-void addSapOptions(po::options_description& options)
+void addSapInputOptions(po::options_description& options)
 {
     options.add_options()
         ("song", po::value<int>()->value_name("N"), "SAP: plays subsong N, from 0 (default DEFSONG)")

@@ -10,7 +10,7 @@
 
 // The options that choose what is played of a SAP file, shared by
 // regsqueeze and lz16 survey.
-void addSapOptions(boost::program_options::options_description& options);
+void addSapInputOptions(boost::program_options::options_description& options);
 
 // The choices given; a value out of range ends the run with a usage error.
 SapChoices readSapChoices(const boost::program_options::variables_map& given);

@@ -1,8 +1,10 @@
 // lz16: the companion of regsqueeze. "survey" measures every setting on a
-// set of songs; "vgm" turns a compressed file back into a VGM file.
+// set of songs; "vgm", "sap" and "xex" turn a compressed file into a VGM
+// file, a SAP file and an Atari executable.
 #include "cli/top_level_handler.h"
 #include "cli/usage_error.h"
 #include "lz16/commands.h"
+#include "lz16/song_input.h"
 
 #include <iostream>
 #include <string>
@@ -13,9 +15,11 @@ namespace {
 
 constexpr const char* usage =
     "Usage: lz16 survey [OPTION]... SONG...\n"
-    "  or:  lz16 vgm --offset O --length L --min M [OPTION]... IN.lz16 OUT.vgm\n";
+    "  or:  lz16 vgm --offset O --length L --min M [OPTION]... IN.lz16 OUT.vgm\n"
+    "  or:  lz16 sap --offset O --length L --min M [OPTION]... IN.lz16 OUT.sap\n"
+    "  or:  lz16 xex --offset O --length L --min M [OPTION]... IN.lz16 OUT.xex\n";
 
-po::options_description described(const char* caption, void (*addOptions)(po::options_description&))
+po::options_description described(const char* caption, OptionAdder addOptions)
 {
     po::options_description options(caption);
     addOptions(options);
@@ -26,7 +30,8 @@ void printHelp()
 {
     std::cout << usage
               << "Chooses the settings of regsqueeze for a set of songs, and turns a .lz16 file\n"
-                 "back into a VGM file to listen to.\n"
+                 "back into a VGM file to listen to, or into a SAP file or an Atari executable\n"
+                 "that plays it with the 6502 player.\n"
                  "\n"
                  "Commands:\n"
                  "  survey    Works out the exact size of the .lz16 file of every SONG (.vgm,\n"
@@ -35,10 +40,19 @@ void printHelp()
                  "            total, the three presets and the best setting. Writes no file.\n"
                  "  vgm       Decodes IN.lz16, written by regsqueeze with the given settings,\n"
                  "            and writes its frames as OUT.vgm (gzip-compressed when OUT ends\n"
-                 "            in .vgz) for any VGM player that knows POKEY.\n"
+                 "            in .vgz) for any VGM player that knows POKEY; for two chips\n"
+                 "            with --stereo.\n"
+                 "  sap       Writes OUT.sap, a SAP file whose INIT and PLAYER routines are the\n"
+                 "            6502 player built for the settings, with IN.lz16 in it; or with\n"
+                 "            --registers the decoded registers. Needs ca65 and ld65 (cc65).\n"
+                 "  xex       Writes OUT.xex, an Atari executable that plays IN.lz16 with the\n"
+                 "            6502 player in a loop. Needs ca65 and ld65 (cc65).\n"
                  "\n"
               << described("Survey options", addSurveyOptions) << "\n"
+              << described("The file's settings (vgm, sap, xex)", addFileSettingOptions) << "\n"
               << described("Vgm options", addVgmOptions) << "\n"
+              << described("Vgm, sap and xex options", addChipOptions) << "\n"
+              << described("Sap options", addSapOptions) << "\n"
               << "Other options:\n"
                  "  -h [ --help ]         Shows this help; after a command, that command's help\n"
                  "  --version             Shows the version\n"
@@ -55,22 +69,25 @@ void runLz16(int argc, char** argv)
         std::cout << "lz16 (regsqueeze) " << LZ16_VERSION << "\n";
         return;
     }
-    if (command.empty()) usageError("a command is needed: survey or vgm");
-    if (command != "survey" && command != "vgm")
-        usageError(("unknown command '" + command + "': the commands are survey and vgm").c_str());
-    // Messages name the command too, and so does the hint to its help.
-    invocationName += " " + command;
-    if (command == "survey") runSurvey(argc - 1, argv + 1);
-    else runVgm(argc - 1, argv + 1);
+    if (command.empty()) usageError("a command is needed: survey, vgm, sap or xex");
+    const std::pair<const char*, void (*)(int, char**)> commands[] = {
+        {"survey", runSurvey}, {"vgm", runVgm}, {"sap", runSap}, {"xex", runXex}};
+    for (const auto& [name, run] : commands) {
+        if (command != name) continue;
+        // Messages name the command too, and so does the hint to its help.
+        invocationName += " " + command;
+        return run(argc - 1, argv + 1);
+    }
+    usageError(("unknown command '" + command + "': the commands are survey, vgm, sap and xex").c_str());
 }
 
 }  // namespace
 
-bool parseCommandLine(int argc, char** argv, void (*addOptions)(po::options_description&), const char* about,
+bool parseCommandLine(int argc, char** argv, std::initializer_list<OptionAdder> addOptions, const char* about,
                       po::variables_map& given)
 {
     po::options_description options("Options");
-    addOptions(options);
+    for (OptionAdder add : addOptions) add(options);
     options.add_options()("help,h", "Shows this help");
     po::options_description all;
     all.add(options).add_options()("files", po::value<std::vector<std::string>>());

@@ -195,13 +195,13 @@ void addSurveyOptions(po::options_description& options)
         ("max-buffer", po::value<long long>()->value_name("BYTES"),
          "Keeps only the settings whose player buffer fits in BYTES")
         ("csv", "Prints one CSV line per setting and song instead, best setting first, after a header line");
-    addSapOptions(options);
+    addSapInputOptions(options);
 }
 
 void runSurvey(int argc, char** argv)
 {
     po::variables_map given;
-    if (!parseCommandLine(argc, argv, addSurveyOptions, about, given)) return;
+    if (!parseCommandLine(argc, argv, {addSurveyOptions}, about, given)) return;
     const long long maxBuffer = given.count("max-buffer") ? given["max-buffer"].as<long long>() : -1;
     if (given.count("max-buffer") && maxBuffer < 1) usageError("the largest buffer should be at least 1 byte");
     if (!given.count("files")) usageError("at least one song is needed");

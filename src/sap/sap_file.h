@@ -1,5 +1,7 @@
 #pragma once
 
+#include "atari/timing.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -30,11 +32,6 @@ struct SapFile {
     std::vector<SapSegment> segments;            // TYPE B and C: the program
     std::span<const uint8_t> registerBytes;      // TYPE R: everything after the header
 };
-
-// The Atari's timing: a scan line is 114 CPU cycles.
-inline constexpr int cyclesPerScanLine = 114;
-inline constexpr int palScanLines = 312, ntscScanLines = 262;
-inline constexpr double palClock = 1773447.0, ntscClock = 1789772.5;  // CPU cycles a second
 
 inline int scanLinesPerTvFrame(const SapFile& sap) { return sap.ntsc ? ntscScanLines : palScanLines; }
 inline double cpuClock(const SapFile& sap) { return sap.ntsc ? ntscClock : palClock; }

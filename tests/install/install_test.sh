@@ -2,7 +2,8 @@
 # What a user gets from the install rules and the Debian package: the
 # installed program converts the bundled song exactly as the build tree's
 # does, both manual pages render without warnings, and the package holds the
-# programs, the pages and the player with the runtime libraries as depends.
+# programs, the pages and the player with the runtime libraries as depends
+# and cc65 (which lz16 sap and xex use) as recommended.
 #
 #   install_test.sh BUILD_DIR SOURCE_DIR
 set -eu
@@ -29,6 +30,7 @@ depends=$(dpkg-deb --field "$deb" Depends)
 for library in libboost-program-options zlib1g; do
     echo "$depends" | grep -q "$library" || fail "no $library in: $depends"
 done
+[ "$(dpkg-deb --field "$deb" Recommends)" = cc65 ] || fail "the package does not recommend cc65"
 contents=$(dpkg-deb --contents "$deb")
 for file in bin/regsqueeze bin/lz16 share/man/man1/regsqueeze.1 share/man/man1/lz16.1 \
     share/regsqueeze/player/lz16_player.s share/regsqueeze/player/lz16_player.inc share/doc/regsqueeze/README.md; do

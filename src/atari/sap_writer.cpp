@@ -1,0 +1,47 @@
+#include "atari/sap_writer.h"
+
+#include <cstdio>
+
+std::string sapTime(int64_t calls, int lines, bool ntsc)
+{
+    const int64_t clock = ntsc ? ntscClockHalfHz : palClockHalfHz;
+    const int64_t ms = (calls * lines * cyclesPerScanLine * 2000 + clock / 2) / clock;
+    char text[32];
+    std::snprintf(text, sizeof text, "%02lld:%02lld.%03lld", static_cast<long long>(ms / 60000),
+                  static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms % 1000));
+    return text;
+}
+
+std::string sapHeaderText(const SapHeader& header)
+{
+    std::string text = "SAP\r\n";
+    const auto line = [&](const std::string& content) { text += content + "\r\n"; };
+    const auto hex = [](uint16_t address) {
+        char digits[8];
+        std::snprintf(digits, sizeof digits, "%04X", address);
+        return std::string(digits);
+    };
+    if (!header.author.empty()) line("AUTHOR \"" + header.author + "\"");
+    if (!header.name.empty()) line("NAME \"" + header.name + "\"");
+    line(std::string("TYPE ") + header.type);
+    if (header.type == 'B') {
+        line("INIT " + hex(header.init));
+        line("PLAYER " + hex(header.player));
+    }
+    const int lines = header.fastplay != 0 ? header.fastplay : header.ntsc ? ntscScanLines : palScanLines;
+    line("TIME " + sapTime(header.calls, lines, header.ntsc));
+    if (header.stereo) line("STEREO");
+    if (header.fastplay != 0) line("FASTPLAY " + std::to_string(header.fastplay));
+    if (header.ntsc) line("NTSC");
+    return text;
+}
+
+std::vector<uint8_t> sapRegisterFrames(const RegisterStreamSet& song)
+{
+    std::vector<uint8_t> data;
+    data.reserve(static_cast<size_t>(song.frameCount()) * registersPerFrame);
+    for (int32_t frame = 0; frame < song.frameCount(); ++frame) {
+        for (const std::vector<uint8_t>& stream : song.streams) data.push_back(stream[frame]);
+    }
+    return data;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "atari/timing.h"
+#include "capture/register_streams.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The header of a SAP file: text lines ending in CR LF, then the binary
+// part (for type B, an Atari binary that holds INIT and PLAYER; for type R,
+// the register frames one after the other).
+
+
+struct SapHeader {
+    char type = 'B';                 // 'B': INIT and PLAYER routines; 'R': register frames
+    std::string author, name;        // left out when empty
+    uint16_t init = 0, player = 0;   // type B only
+    int64_t calls = 0;               // PLAYER calls (type R: frames) that the song lasts
+    int fastplay = 0;                // scan lines between calls; 0 for the machine's frame
+    bool ntsc = false, stereo = false;
+};
+
+// How long calls take at lines apiece, as "mm:ss.xxx" rounded to the millisecond.
+std::string sapTime(int64_t calls, int lines, bool ntsc);
+
+std::string sapHeaderText(const SapHeader& header);
+
+// Type R's data: every frame's nine registers in turn. In a song for two
+// chips the frames alternate chip 1 and chip 2, as type R's eighteen bytes
+// a frame do.
+std::vector<uint8_t> sapRegisterFrames(const RegisterStreamSet& song);

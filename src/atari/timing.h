@@ -1,0 +1,12 @@
+#pragma once
+
+#include <cstdint>
+
+// The Atari's timing, which SAP files count in: a scan line is 114 CPU
+// cycles, a TV frame 312 scan lines (PAL) or 262 (NTSC), and a SAP player
+// is called once a frame unless FASTPLAY says otherwise.
+inline constexpr int cyclesPerScanLine = 114;
+inline constexpr int palScanLines = 312, ntscScanLines = 262;
+// The CPU clocks in half hertz, exact in integers (NTSC's is 1,789,772.5 Hz).
+inline constexpr int64_t palClockHalfHz = 2 * 1773447, ntscClockHalfHz = 3579545;
+inline constexpr double palClock = palClockHalfHz / 2.0, ntscClock = ntscClockHalfHz / 2.0;  // cycles a second

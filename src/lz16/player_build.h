@@ -1,0 +1,31 @@
+#pragma once
+
+#include "atari/atari_binary.h"
+#include "atari/memory_layout.h"
+#include "lz16/song_input.h"
+
+#include <cstdint>
+#include <map>
+#include <span>
+#include <string>
+#include <vector>
+
+// The 6502 player, built around a song with ca65 and ld65 from PATH.
+struct PlayerRecipe {
+    FileSettings settings;
+    bool stereo = false;
+    const char* wrapper;         // the embedded source around the player: its INIT, PLAYER or main program
+    uint16_t pokey, pokey2;      // where lz_frame writes the registers of chip 1 and chip 2
+    std::span<const MemoryRange> memory;  // free RAM; the code starts at the first range's first byte
+};
+
+struct PlayerProgram {
+    std::vector<LoadSegment> segments;         // the code with its variables, then the song
+    std::map<std::string, uint32_t> symbols;   // the linker's symbols: the wrapper's entry points
+};
+
+// Assembles the player for the settings with the wrapper, in a temporary
+// folder removed afterwards, and places the rings and the song in memory
+// with the most room for the song. Ends the run with a message when ca65 or
+// ld65 is missing or fails, or when the song (named in) does not fit.
+PlayerProgram buildPlayer(const PlayerRecipe& recipe, const LoadedSong& song, const std::string& in);

@@ -1,0 +1,100 @@
+// lz16 sap: a compressed file made into a SAP file, the player built in, to
+// hear in any SAP player exactly what the 6502 player plays.
+#include "atari/sap_writer.h"
+#include "cli/output_file.h"
+#include "cli/usage_error.h"
+#include "lz16/commands.h"
+#include "lz16/player_build.h"
+#include "lz16/song_input.h"
+
+#include <string>
+#include <vector>
+
+namespace po = boost::program_options;
+
+namespace {
+
+constexpr const char* about =
+    "Usage: lz16 sap --offset O --length L --min M [OPTION]... IN.lz16 OUT.sap\n"
+    "Writes OUT.sap, a SAP file (type B) whose INIT and PLAYER routines are the\n"
+    "6502 player built for the given settings, with IN.lz16 in it. Each PLAYER call\n"
+    "writes the registers of the frame decoded on the call before, then decodes the\n"
+    "next; at the end the song starts over. TIME gives the song's length. With\n"
+    "--registers, writes the decoded frames instead (type R), and builds no player.\n"
+    "The player is built with ca65 and ld65 from the cc65 package. A file that\n"
+    "cannot be decoded with these settings, or that does not fit in memory, is an\n"
+    "error, and then no file is written.\n";
+
+// The player writes the registers to a shadow in page 2; the code follows it
+// from $0220. Everything else is RAM but the chips' $D000-$D7FF.
+constexpr uint16_t shadow = 0x0200;
+constexpr MemoryRange sapMemory[] = {{0x0220, 0xD000}, {0xD800, 0x10000}};
+
+// SAP text may hold neither a double quote nor a line break.
+std::string tagText(const po::variables_map& given, const char* name)
+{
+    if (!given.count(name)) return "";
+    const std::string text = given[name].as<std::string>();
+    for (unsigned char c : text) {
+        if (c == '"' || c < 0x20 || c == 0x7F)
+            usageError((std::string("the ") + name + " may hold no double quote or control character").c_str());
+    }
+    return text;
+}
+
+}  // namespace
+
+void addChipOptions(po::options_description& options)
+{
+    options.add_options()
+        ("stereo", "The song is for two POKEY chips (at $D200 and $D210): its frames "
+                   "alternate chip 1's and chip 2's, and they are played a pair at a time");
+}
+
+void addSapOptions(po::options_description& options)
+{
+    options.add_options()
+        ("fastplay", po::value<int>()->value_name("N"),
+         "Scan lines from one PLAYER call to the next, 1 to 312 (default 312, a PAL frame)")
+        ("ntsc", "For an NTSC machine: 262 lines a frame (not with --fastplay)")
+        ("name", po::value<std::string>()->value_name("T"), "The song's name")
+        ("author", po::value<std::string>()->value_name("A"), "The song's author")
+        ("registers", "Writes the decoded registers (type R) instead of a player");
+}
+
+void runSap(int argc, char** argv)
+{
+    po::variables_map given;
+    if (!parseCommandLine(argc, argv, {addFileSettingOptions, addChipOptions, addSapOptions}, about, given)) return;
+    const FileSettings settings = readFileSettings(given);
+    SapHeader header;
+    header.author = tagText(given, "author");
+    header.name = tagText(given, "name");
+    header.ntsc = given.count("ntsc") != 0;
+    header.stereo = given.count("stereo") != 0;
+    if (given.count("fastplay")) {
+        if (header.ntsc) usageError("give --fastplay or --ntsc, not both");
+        header.fastplay = given["fastplay"].as<int>();
+        if (header.fastplay < 1 || header.fastplay > palScanLines) usageError("--fastplay should be from 1 to 312");
+    }
+    const auto [in, out] = inputAndOutput(given);
+    const LoadedSong song = loadSong(in, out, settings);
+    if (header.stereo) requireWholePairs(song, in);
+    header.calls = song.frames.frameCount() / (header.stereo ? 2 : 1);
+
+    std::vector<uint8_t> body;
+    if (given.count("registers")) {
+        header.type = 'R';
+        body = sapRegisterFrames(song.frames);
+    } else {
+        const PlayerProgram program = buildPlayer(
+            {settings, header.stereo, "sap/sap_player.s", shadow, shadow + 0x10, sapMemory}, song, in);
+        header.init = static_cast<uint16_t>(program.symbols.at("init"));
+        header.player = static_cast<uint16_t>(program.symbols.at("play"));
+        body = atariBinary(program.segments);
+    }
+    const std::string text = sapHeaderText(header);
+    std::vector<uint8_t> file(text.begin(), text.end());
+    file.insert(file.end(), body.begin(), body.end());
+    OutputFile(out).writeAndClose(file);
+}
