@@ -6,15 +6,9 @@
 
         .setcpu "6502"
         .include "lz16_player.inc"
-        .import song, song_end, rings
         .export start
 
-.ifndef LZ_OLD_FORMAT
-LZ_OLD_FORMAT = 0
-.endif
-.ifndef LZ_STEREO
-LZ_STEREO = 0
-.endif
+        .include "song_restart.inc"
 
 SETVBV = $E45C                      ; sets a vertical-blank vector
 XITVBV = $E462                      ; the end of a deferred vertical-blank routine
@@ -38,19 +32,3 @@ vbi:    jsr     lz_frame
         bcc     :+
         jsr     restart             ; the end: frame 0 again
 :       jmp     XITVBV
-
-; Frame 0 to the chip: lz_init writes it from the header, except in the old
-; format, whose header lacks it and whose first lz_frame plays it.
-restart:
-        lda     #<song_info
-        ldx     #>song_info
-.if LZ_OLD_FORMAT
-        jsr     lz_init
-        jmp     lz_frame
-.else
-        jmp     lz_init
-.endif
-
-        .segment "RODATA"
-song_info:
-        .word   song, song_end, rings

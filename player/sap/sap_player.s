@@ -10,15 +10,9 @@
 
         .setcpu "6502"
         .include "lz16_player.inc"
-        .import song, song_end, rings
         .export init, play
 
-.ifndef LZ_OLD_FORMAT
-LZ_OLD_FORMAT = 0
-.endif
-.ifndef LZ_STEREO
-LZ_STEREO = 0
-.endif
+        .include "song_restart.inc"
 
 POKEY  = $D200
 POKEY2 = $D210
@@ -52,21 +46,6 @@ play:
         .endrepeat
 .endif
         jsr     lz_frame
-        bcs     restart             ; the end: frame 0 again at the next call
-        rts
-
-; Frame 0 into the shadow: lz_init writes it from the header, except in the
-; old format, whose header lacks it and whose first lz_frame plays it.
-restart:
-        lda     #<song_info
-        ldx     #>song_info
-.if LZ_OLD_FORMAT
-        jsr     lz_init
-        jmp     lz_frame
-.else
-        jmp     lz_init
-.endif
-
-        .segment "RODATA"
-song_info:
-        .word   song, song_end, rings
+        bcc     :+
+        jmp     restart             ; the end: frame 0 again at the next call
+:       rts
