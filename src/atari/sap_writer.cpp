@@ -33,6 +33,9 @@ std::string sapHeaderText(const SapHeader& header)
     if (header.stereo) line("STEREO");
     if (header.fastplay != 0) line("FASTPLAY " + std::to_string(header.fastplay));
     if (header.ntsc) line("NTSC");
+    // Type R's frames follow an empty line; type B's binary part begins with
+    // $FF $FF, which ends the header by itself.
+    if (header.type == 'R') line("");
     return text;
 }
 

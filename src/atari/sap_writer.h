@@ -24,6 +24,8 @@ struct SapHeader {
 // How long calls take at lines apiece, as "mm:ss.xxx" rounded to the millisecond.
 std::string sapTime(int64_t calls, int lines, bool ntsc);
 
+// The header lines, each ended by CR LF, and for type R the empty line that
+// ends the header before the frames.
 std::string sapHeaderText(const SapHeader& header);
 
 // Type R's data: every frame's nine registers in turn. In a song for two

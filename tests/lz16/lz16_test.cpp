@@ -111,8 +111,10 @@ TEST_F(Lz16, SurveyAndVgmAgreeWithRegsqueeze)
     }
 }
 
-// Songs for two chips come back from lz16 vgm --stereo as the same files.
-TEST_F(Lz16, StereoVgmGivesBackTheSameFile)
+// Songs for two chips come back from lz16 vgm --stereo, and from the
+// register dumps (SAP type R) of lz16 sap --registers for one chip or two,
+// as the same files.
+TEST_F(Lz16, StereoVgmAndRegisterDumpsGiveBackTheSameFile)
 {
     std::mt19937 rng(5);
     std::vector<std::string> names;
@@ -123,13 +125,17 @@ TEST_F(Lz16, StereoVgmGivesBackTheSameFile)
     for (const char* name : {"Yoomp", "Jam_Session", "Unreal_Superhero_3_Stereo"})
         if (fs::exists(corpus + name + ".vgm")) names.push_back(corpus + name + ".vgm");
     const std::string first = dir + "first.lz16", again = dir + "again.lz16", vgm = dir + "stereo.vgm";
+    const std::pair<std::string, std::string> back[] = {
+        {"vgm --stereo ", vgm}, {"sap --registers --stereo ", dir + "stereo.sap"}, {"sap --registers ", dir + "r.sap"}};
     for (const std::string s : {"4,4,1", "8,8,1", "2,3,1", "9,7,2"}) {
         for (const std::string& name : names) {
             for (const std::string flags : {"", "-x "}) {
                 ASSERT_EQ(regsqueeze(flags + options(s) + name + " " + first), 0);
-                ASSERT_EQ(lz16("vgm --stereo " + flags + options(s) + first + " " + vgm).status, 0);
-                ASSERT_EQ(regsqueeze(flags + options(s) + vgm + " " + again), 0);
-                EXPECT_EQ(slurp(first), slurp(again)) << flags << s << " " << name;
+                for (const auto& [command, song] : back) {
+                    ASSERT_EQ(lz16(command + flags + options(s) + first + " " + song).status, 0);
+                    ASSERT_EQ(regsqueeze(flags + options(s) + song + " " + again), 0);
+                    EXPECT_EQ(slurp(first), slurp(again)) << command << flags << s << " " << name;
+                }
             }
         }
     }
