@@ -21,34 +21,27 @@ namespace {
 // the window pass is bound by how many lanes one instruction takes. A run
 // longer than the longest match is stored as the longest match: every
 // comparison caps it there anyway, and one more equal byte keeps it there.
-constexpr int32_t vectorBytes = 64;
+//
+// g++ keeps a vector wider than the processor's registers on the stack and
+// compares it one lane at a time, so its vectors are as wide as the
+// registers. clang spreads a wider vector over several registers, and there
+// the fewer trips round the loops pay. The run table is padded to whole
+// vectors of the widest kind, which are whole vectors of every narrower kind
+// too, since the window is a power of two.
+constexpr int32_t widestVectorBytes = 64;
 
-typedef uint8_t U8x64 __attribute__((vector_size(64)));
-typedef uint16_t U16x32 __attribute__((vector_size(64)));
-typedef uint32_t U32x16 __attribute__((vector_size(64)));
-typedef uint8_t U8x32 __attribute__((vector_size(32)));
-typedef uint8_t U8x16 __attribute__((vector_size(16)));
+#if defined(__clang__)
+template <int32_t registerBytes>
+constexpr int32_t vectorBytesFor = widestVectorBytes;
+#else
+template <int32_t registerBytes>
+constexpr int32_t vectorBytesFor = registerBytes;
+#endif
 
-template <typename Lane>
-struct LaneVectors;
-template <>
-struct LaneVectors<uint8_t> {
-    using Runs = U8x64;
-    using Bytes = U8x64;
+template <typename Lane, int32_t bytes>
+struct VectorOf {
+    typedef Lane Type __attribute__((vector_size(bytes)));
 };
-template <>
-struct LaneVectors<uint16_t> {
-    using Runs = U16x32;
-    using Bytes = U8x32;
-};
-template <>
-struct LaneVectors<uint32_t> {
-    using Runs = U32x16;
-    using Bytes = U8x16;
-};
-
-template <typename Lane>
-constexpr int32_t lanesPerVector = vectorBytes / static_cast<int32_t>(sizeof(Lane));
 
 struct SearchArea {
     const uint8_t* stream;
@@ -91,32 +84,38 @@ template <typename V, typename Lane>
 #endif
 }
 
-// Lane by lane all ones where the test holds, else 0. g++ 12 turns a
-// comparison of 64-byte vectors into one instruction per lane unless the
-// processor has AVX-512, but each 32-byte half into one instruction, so the
-// halves are compared one by one; other compilers join them again.
+// Lane by lane all ones where the test holds, else 0.
 enum class LaneTest { Equal, Below, AtLeast };
 
 template <LaneTest test, typename V>
+[[gnu::always_inline]] inline V compareWhole(const V& a, const V& b)
+{
+    if constexpr (test == LaneTest::Equal)
+        return (V)(a == b);
+    else if constexpr (test == LaneTest::Below)
+        return (V)(a < b);
+    else
+        return (V)(a >= b);
+}
+
+// A vector wider than a register is compared a register's width at a time,
+// which clang turns into better code than the whole comparison.
+template <LaneTest test, int32_t registerBytes, typename V>
 [[gnu::always_inline]] inline V compareLanes(const V& a, const V& b)
 {
-    using Lane = std::decay_t<decltype(std::declval<V>()[0])>;
-    typedef Lane Half __attribute__((vector_size(sizeof(V) / 2)));
-    Half halves[2][2];
-    std::memcpy(halves[0], &a, sizeof a);
-    std::memcpy(halves[1], &b, sizeof b);
-    Half result[2];
-    for (int h = 0; h < 2; ++h) {
-        if constexpr (test == LaneTest::Equal)
-            result[h] = (Half)(halves[0][h] == halves[1][h]);
-        else if constexpr (test == LaneTest::Below)
-            result[h] = (Half)(halves[0][h] < halves[1][h]);
-        else
-            result[h] = (Half)(halves[0][h] >= halves[1][h]);
+    if constexpr (sizeof(V) > static_cast<std::size_t>(registerBytes)) {
+        typedef std::remove_cvref_t<decltype(a[0])> Half __attribute__((vector_size(sizeof(V) / 2)));
+        Half halves[2][2];
+        std::memcpy(halves[0], &a, sizeof a);
+        std::memcpy(halves[1], &b, sizeof b);
+        const Half result[2] = {compareLanes<test, registerBytes>(halves[0][0], halves[1][0]),
+                                compareLanes<test, registerBytes>(halves[0][1], halves[1][1])};
+        V v;
+        std::memcpy(&v, result, sizeof v);
+        return v;
+    } else {
+        return compareWhole<test>(a, b);
     }
-    V v;
-    std::memcpy(&v, result, sizeof v);
-    return v;
 }
 
 // Lane by lane the larger value.
@@ -126,20 +125,26 @@ template <typename V>
     return a > b ? a : b;
 }
 
-// Halves the vector until one lane is left; the compiler turns each step
-// into a single extract and maximum.
+// Halves the vector until one lane is left, each step a single extract and
+// maximum. The halves are taken by shuffles, which stay in registers: g++
+// copies halves taken through memory out and back, and the wide read that
+// follows two narrow writes stalls.
+template <typename Lane, typename V, std::size_t... low>
+[[gnu::always_inline]] inline Lane largestLane(const V& v, std::index_sequence<low...>)
+{
+    if constexpr (sizeof...(low) == 0) {
+        return v[0];
+    } else {
+        return largestLane<Lane>(larger(__builtin_shufflevector(v, v, low...),
+                                        __builtin_shufflevector(v, v, (low + sizeof...(low))...)),
+                                 std::make_index_sequence<sizeof...(low) / 2>());
+    }
+}
+
 template <typename Lane, typename V>
 [[gnu::always_inline]] inline Lane largestLane(const V& v)
 {
-    if constexpr (sizeof(V) == sizeof(Lane)) {
-        return v[0];
-    } else {
-        typedef Lane Half __attribute__((vector_size(sizeof(V) / 2)));
-        Half low, high;
-        std::memcpy(&low, &v, sizeof low);
-        std::memcpy(&high, reinterpret_cast<const uint8_t*>(&v) + sizeof low, sizeof high);
-        return largestLane<Lane>(larger(low, high));
-    }
+    return largestLane<Lane>(v, std::make_index_sequence<sizeof(V) / sizeof(Lane) / 2>());
 }
 
 // The first lane of a comparison result that is set, or -1: the result is
@@ -147,12 +152,29 @@ template <typename Lane, typename V>
 template <typename Lane, typename V>
 [[gnu::always_inline]] inline int32_t firstSetLane(const V& hits)
 {
-    uint64_t words[sizeof(V) / 8];
-    std::memcpy(words, &hits, sizeof hits);
+    using Words = typename VectorOf<uint64_t, sizeof(V)>::Type;
+    const Words words = (Words)hits;
+    // Unrolled, so that each word comes straight from the register rather
+    // than from a copy in memory.
+#pragma GCC unroll 8
     for (int32_t w = 0; w < static_cast<int32_t>(sizeof(V) / 8); ++w)
         if (words[w] != 0)
             return (w * 8 + __builtin_ctzll(words[w]) / 8) / static_cast<int32_t>(sizeof(Lane));
     return -1;
+}
+
+// The bytes in lanes as wide as the runs'. g++ widens fourfold one lane at
+// a time but twofold in a few instructions, so words are reached by way of
+// shorts.
+template <typename Runs, typename Bytes>
+[[gnu::always_inline]] inline Runs widen(const Bytes& bytes)
+{
+    if constexpr (sizeof(Runs) == 4 * sizeof(Bytes)) {
+        using Shorts = typename VectorOf<uint16_t, 2 * sizeof(Bytes)>::Type;
+        return __builtin_convertvector(__builtin_convertvector(bytes, Shorts), Runs);
+    } else {
+        return __builtin_convertvector(bytes, Runs);
+    }
 }
 
 // Vector v of the runs one position further back, at x: one more where the
@@ -162,16 +184,18 @@ template <typename Lane, typename V>
 // Written as a function rather than a lambda since only functions can be
 // forced inline, and vectors must not cross a call between builds for
 // different instruction sets.
-template <typename Lane, typename Runs, typename Bytes>
+template <typename Lane, int32_t registerBytes, typename Runs>
 [[gnu::always_inline]] inline Runs extendRuns(const SearchArea& area, uint8_t* runs, int32_t x, int32_t v,
                                               const Runs& current, const Runs& cap)
 {
-    constexpr int32_t perVector = lanesPerVector<Lane>;
+    constexpr int32_t perVector = sizeof(Runs) / sizeof(Lane);
+    using Bytes = typename VectorOf<uint8_t, perVector>::Type;
     const uint8_t* before = x >= area.lanes ? area.stream + (x - area.lanes) : area.head + x;
-    Runs run = load<Runs>(runs + v * vectorBytes);
-    const Runs earlier = __builtin_convertvector(load<Bytes>(before + v * perVector), Runs);
-    run = (run - compareLanes<LaneTest::Below>(run, cap)) & compareLanes<LaneTest::Equal>(earlier, current);
-    store(runs + v * vectorBytes, run);
+    Runs run = load<Runs>(runs + v * sizeof(Runs));
+    const Runs earlier = widen<Runs>(load<Bytes>(before + v * perVector));
+    run = (run - compareLanes<LaneTest::Below, registerBytes>(run, cap)) &
+          compareLanes<LaneTest::Equal, registerBytes>(earlier, current);
+    store(runs + v * sizeof(Runs), run);
     return run;
 }
 
@@ -189,12 +213,16 @@ template <typename Lane, typename Runs, typename Bytes>
 // so older positions cannot change it. The catching up costs at most what
 // keeping every lane current would have, and in constant and periodic
 // streams it is hardly ever needed.
-template <typename Lane>
-[[gnu::always_inline]] inline void findAll(const SearchArea& area)
+//
+// The area comes by value: the runs are written through a byte pointer,
+// which may point anywhere, and the compiler would otherwise read the
+// area's fields again after every store.
+template <typename Lane, int32_t registerBytes>
+[[gnu::always_inline]] inline void findAll(const SearchArea area)
 {
-    using Runs = typename LaneVectors<Lane>::Runs;
-    using Bytes = typename LaneVectors<Lane>::Bytes;
-    constexpr int32_t perVector = lanesPerVector<Lane>;
+    constexpr int32_t vectorBytes = vectorBytesFor<registerBytes>;
+    using Runs = typename VectorOf<Lane, vectorBytes>::Type;
+    constexpr int32_t perVector = vectorBytes / sizeof(Lane);
     const int32_t vectors = area.lanes / perVector;
     uint8_t* const runs = area.runs;
     std::memset(runs, 0, static_cast<std::size_t>(area.lanes) * sizeof(Lane));
@@ -214,7 +242,7 @@ template <typename Lane>
     for (int32_t i = area.rangeEnd - 1; i >= 0; --i) {
         const int32_t firstLane = area.lanes - std::min(area.window, i);
         const int32_t firstVector = firstLane / perVector;
-        const Runs valid = compareLanes<LaneTest::AtLeast>(
+        const Runs valid = compareLanes<LaneTest::AtLeast, registerBytes>(
             laneIndex, splat<Runs>(static_cast<Lane>(firstLane - firstVector * perVector)));
         area.length[i] = 0;
         area.distance[i] = 0;
@@ -224,8 +252,8 @@ template <typename Lane>
         if (farVectors > 0) {
             int32_t farthest = -1;
             for (int32_t v = firstVector; v < farVectors; ++v) {
-                Runs hits = compareLanes<LaneTest::AtLeast>(
-                    extendRuns<Lane, Runs, Bytes>(area, runs, i, v, current, cap), cap);
+                Runs hits = compareLanes<LaneTest::AtLeast, registerBytes>(
+                    extendRuns<Lane, registerBytes>(area, runs, i, v, current, cap), cap);
                 if (v == firstVector)
                     hits &= valid;
                 if (farthest < 0) {
@@ -245,7 +273,7 @@ template <typename Lane>
             for (int32_t x = from - 1; x >= i; --x) {
                 const Runs then = splat<Runs>(static_cast<Lane>(area.stream[x]));
                 for (int32_t v = std::max(farVectors, firstVector); v < vectors; ++v)
-                    extendRuns<Lane, Runs, Bytes>(area, runs, x, v, then, cap);
+                    extendRuns<Lane, registerBytes>(area, runs, x, v, then, cap);
             }
             farVectors = 0;
             for (int32_t v = firstVector; v < vectors; ++v) {
@@ -255,8 +283,11 @@ template <typename Lane>
                 most = larger(most, run);
             }
         } else {
+            // Two vectors a trip: with one, g++ spends nearly as much on the
+            // loop as on the lanes.
+#pragma GCC unroll 2
             for (int32_t v = firstVector; v < vectors; ++v) {
-                Runs run = extendRuns<Lane, Runs, Bytes>(area, runs, i, v, current, cap);
+                Runs run = extendRuns<Lane, registerBytes>(area, runs, i, v, current, cap);
                 if (v == firstVector)
                     run &= valid;
                 most = larger(most, run);
@@ -277,7 +308,7 @@ template <typename Lane>
         // wins.
         const Runs reaches = splat<Runs>(static_cast<Lane>(found));
         for (int32_t v = firstVector; v < vectors; ++v) {
-            Runs hits = compareLanes<LaneTest::AtLeast>(load<Runs>(runs + v * vectorBytes), reaches);
+            Runs hits = compareLanes<LaneTest::AtLeast, registerBytes>(load<Runs>(runs + v * vectorBytes), reaches);
             if (v == firstVector)
                 hits &= valid;
             const int32_t lane = firstSetLane<Lane>(hits);
@@ -317,18 +348,38 @@ void findAllInSmallWindow(const SearchArea& area)
     }
 }
 
-// The pass is compiled once per instruction set and the widest one that the
-// processor has is picked at load time: 64-byte vectors are four SSE2
-// instructions but one AVX-512 instruction.
+// The pass is built for each width of register, with AVX-512, with AVX2
+// and with the baseline instruction set, and the processor picks at run time.
 #if defined(__x86_64__) && defined(__GNUC__)
-#define WINDOW_PASS_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
-#else
-#define WINDOW_PASS_CLONES
-#endif
+template <typename Lane>
+[[gnu::target("avx512bw")]] void findAllWithAvx512(const SearchArea& area)
+{
+    findAll<Lane, 64>(area);
+}
 
-WINDOW_PASS_CLONES void findAllInBytes(const SearchArea& area) { findAll<uint8_t>(area); }
-WINDOW_PASS_CLONES void findAllInShorts(const SearchArea& area) { findAll<uint16_t>(area); }
-WINDOW_PASS_CLONES void findAllInWords(const SearchArea& area) { findAll<uint32_t>(area); }
+template <typename Lane>
+[[gnu::target("avx2")]] void findAllWithAvx2(const SearchArea& area)
+{
+    findAll<Lane, 32>(area);
+}
+
+template <typename Lane>
+void findAllInLanes(const SearchArea& area)
+{
+    if (__builtin_cpu_supports("avx512bw"))
+        findAllWithAvx512<Lane>(area);
+    else if (__builtin_cpu_supports("avx2"))
+        findAllWithAvx2<Lane>(area);
+    else
+        findAll<Lane, 16>(area);
+}
+#else
+template <typename Lane>
+void findAllInLanes(const SearchArea& area)
+{
+    findAll<Lane, 16>(area);
+}
+#endif
 
 }  // namespace
 
@@ -338,7 +389,7 @@ void WindowRuns::prepare(const LzssSettings& settings, std::span<const uint8_t> 
     window_ = settings.windowSize();
     longest_ = settings.longestMatch();
     laneBytes_ = longest_ <= 0xFF ? 1 : longest_ <= 0xFFFF ? 2 : 4;
-    lanes_ = std::max(window_, vectorBytes / laneBytes_);
+    lanes_ = std::max(window_, widestVectorBytes / laneBytes_);
     runs_.assign(static_cast<std::size_t>(lanes_) * laneBytes_, 0);
     head_.assign(2 * static_cast<std::size_t>(lanes_), 0);
     const std::size_t headBytes = std::min(stream.size(), static_cast<std::size_t>(lanes_));
@@ -352,9 +403,9 @@ void WindowRuns::findLongestMatches(int32_t rangeEnd, int32_t* length, int32_t* 
     if (window_ <= smallWindow)
         findAllInSmallWindow(area);
     else if (laneBytes_ == 1)
-        findAllInBytes(area);
+        findAllInLanes<uint8_t>(area);
     else if (laneBytes_ == 2)
-        findAllInShorts(area);
+        findAllInLanes<uint16_t>(area);
     else
-        findAllInWords(area);
+        findAllInLanes<uint32_t>(area);
 }
