@@ -178,6 +178,24 @@ code_first:
   .endif
 .endmacro
 
+; The nine output sites, 6 bytes apart, slot k (channel 8 - k) first: each
+; reads the slot's value of the frame, from its ring (the address that
+; lz_init patches in), or from skipv + k for a channel left out, and stores
+; it at dest + 8 - k, as the registers are ordered.
+.macro OUTPUT_SITES dest
+        .local first
+first:
+        .repeat 9, k
+  .if OB <= 8
+        lda     a:$FFFF,x
+  .else
+        lda     a:val + k
+  .endif
+        sta     a:dest + 8 - k
+        .endrepeat
+        .assert * - first = 54, error, "output sites are 6 bytes apart"
+.endmacro
+
 ; Length code in A, widened for a counter of more than one byte.
 .macro LC_FROM_A
   .if CW > 1
@@ -430,31 +448,14 @@ lz_frame:
 entry:  jsr     step                ; becomes sec / rts once the data has run out
         bcs     ended
 pair_second:                        ; lz_init comes in here with frame 0 in place
-saves:
-        .repeat 9, k
-  .if OB <= 8
-        lda     a:$FFFF,x           ; ring, or lda skipv + k for a channel left out
-  .else
-        lda     a:val + k
-  .endif
-        sta     a:held + k
-        .endrepeat
-        .assert * - saves = 54, error, "output sites are 6 bytes apart"
+saves:  OUTPUT_SITES held
         jsr     step
         bcs     ended
 outputs:
-        .repeat 9, k
-  .if OB <= 8
-        lda     a:$FFFF,x           ; as in saves
-  .else
-        lda     a:val + k
-  .endif
-        sta     a:LZ_POKEY2 + 8 - k
-        .endrepeat
-        .assert * - outputs = 54, error, "output sites are 6 bytes apart"
-        .repeat 9, k
-        lda     held + k
-        sta     a:LZ_POKEY + 8 - k
+        OUTPUT_SITES LZ_POKEY2
+        .repeat 9, r
+        lda     held + r
+        sta     a:LZ_POKEY + r
         .endrepeat
         clc
         rts
@@ -512,15 +513,7 @@ endhi:  sbc     #0
 .else
         bcs     ended
 outputs:
-        .repeat 9, k
-  .if OB <= 8
-        lda     a:$FFFF,x           ; ring, or lda skipv + k for a channel left out
-  .else
-        lda     a:val + k
-  .endif
-        sta     a:LZ_POKEY + 8 - k
-        .endrepeat
-        .assert * - outputs = 54, error, "output sites are 6 bytes apart"
+        OUTPUT_SITES LZ_POKEY
         clc
         rts
 ended:  lda     #$38                ; sec
