@@ -1,6 +1,6 @@
 #include "sap_songs.h"
 
-#include <algorithm>
+#include "atari/atari_binary.h"
 
 namespace sap_songs {
 
@@ -15,14 +15,8 @@ std::vector<uint8_t> sapFile(const std::vector<std::string>& tags, const std::ve
 
 std::vector<uint8_t> segment(uint16_t start, const std::vector<uint8_t>& bytes)
 {
-    const auto end = static_cast<uint16_t>(start + bytes.size() - 1);
-    // Filled in place: g++ 12 warns falsely about inserting into a short vector.
-    std::vector<uint8_t> out(6 + bytes.size());
-    const uint8_t head[6] = {0xFF, 0xFF, static_cast<uint8_t>(start), static_cast<uint8_t>(start >> 8),
-                             static_cast<uint8_t>(end), static_cast<uint8_t>(end >> 8)};
-    std::copy(head, head + 6, out.begin());
-    std::copy(bytes.begin(), bytes.end(), out.begin() + 6);
-    return out;
+    const LoadSegment one{start, bytes};
+    return atariBinary(std::span(&one, 1));
 }
 
 std::vector<uint8_t> countingTune(char type, const std::vector<std::string>& tags)
