@@ -7,8 +7,8 @@
 // The program is looked up next to this benchmark's directory (build/bench/
 // -> build/regsqueeze) unless REGSQUEEZE_BINARY names it.
 
-#include "capture/register_streams.h"
-#include "capture/vgm_reader.h"
+#include "streams/register_streams.h"
+#include "vgm/vgm_reader.h"
 #include "lzss/lzss_settings.h"
 #include "bench_settings.h"
 #include "stream_shapes.h"

@@ -8,8 +8,8 @@
 // for every pair (cubic): seconds at 2,000 frames, so it is measured there
 // only, once.
 
-#include "capture/loop_search.h"
-#include "capture/plain_loop_search.h"
+#include "streams/loop_search.h"
+#include "streams/plain_loop_search.h"
 #include "songs.h"
 
 #include <benchmark/benchmark.h>

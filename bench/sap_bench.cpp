@@ -6,7 +6,7 @@
 // (about 640 million cycles) and "Is_Bored conversion" converts it whole,
 // as `regsqueeze Is_Bored.sap --seconds 900` does.
 
-#include "lzss/conversion.h"
+#include "conversion/conversion.h"
 #include "sap/sap_file.h"
 #include "sap/sap_machine.h"
 

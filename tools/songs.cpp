@@ -1,6 +1,6 @@
 #include "songs.h"
 
-#include "capture/vgm_reader.h"
+#include "vgm/vgm_reader.h"
 #include "stream_shapes.h"
 
 #include <cstdio>

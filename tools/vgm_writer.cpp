@@ -1,6 +1,6 @@
 #include "vgm_writer.h"
 
-#include "capture/vgm_writer.h"
+#include "vgm/vgm_writer.h"
 
 #include <cstddef>
 

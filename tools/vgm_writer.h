@@ -6,7 +6,7 @@
 
 // Writes VGM 1.71 files holding POKEY music from a list of register frames,
 // with the choices of chips, wait commands and other chips' commands that
-// the tests need, on the program's own VGM writer (capture/vgm_writer.h).
+// the tests need, on the program's own VGM writer (vgm/vgm_writer.h).
 // Used by the example-song generator and by the tests.
 namespace vgm {
 

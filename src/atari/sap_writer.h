@@ -1,7 +1,7 @@
 #pragma once
 
-#include "atari/timing.h"
-#include "capture/register_streams.h"
+#include "common/timing.h"
+#include "streams/register_streams.h"
 
 #include <cstdint>
 #include <string>

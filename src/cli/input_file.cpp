@@ -1,6 +1,6 @@
 #include "cli/input_file.h"
 
-#include "capture/ex.h"
+#include "common/ex.h"
 
 #include <fstream>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lzss/conversion.h"
+#include "conversion/conversion.h"
 #include "lzss/lzss_settings.h"
 
 

@@ -6,7 +6,7 @@
 #include "cli/report.h"
 #include "cli/sap_options.h"
 #include "cli/usage_error.h"
-#include "lzss/conversion.h"
+#include "conversion/conversion.h"
 
 #include <cstdio>
 

@@ -1,6 +1,5 @@
 #include "lz16/song_input.h"
 
-#include "capture/vgm_reader.h"
 #include "cli/input_file.h"
 #include "cli/usage_error.h"
 #include "lzss/decoder.h"

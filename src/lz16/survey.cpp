@@ -1,11 +1,11 @@
 // lz16 survey: the exact file size of every accepted setting for a set of
 // songs, and the settings worth choosing for each player buffer size.
-#include "capture/trim_silence_and_loop.h"
+#include "streams/trim_silence_and_loop.h"
 #include "cli/input_file.h"
 #include "cli/sap_options.h"
 #include "cli/usage_error.h"
 #include "lz16/commands.h"
-#include "lzss/conversion.h"
+#include "conversion/conversion.h"
 #include "lzss/size_survey.h"
 
 #include <unistd.h>

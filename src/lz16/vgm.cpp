@@ -1,7 +1,7 @@
 // lz16 vgm: a compressed file decoded back into a VGM file, to listen to
 // what a player will play.
-#include "capture/gzip_output.h"
-#include "capture/vgm_writer.h"
+#include "vgm/gzip_output.h"
+#include "vgm/vgm_writer.h"
 #include "cli/output_file.h"
 #include "cli/usage_error.h"
 #include "lz16/commands.h"

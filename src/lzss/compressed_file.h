@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capture/notice.h"
-#include "capture/register_streams.h"
+#include "common/notice.h"
+#include "streams/register_streams.h"
 #include "lzss/bit_stream_writer.h"
 #include "lzss/file_format.h"
 #include "lzss/lzss_settings.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/register_streams.h"
+#include "streams/register_streams.h"
 #include "lzss/file_format.h"
 #include "lzss/lzss_settings.h"
 

@@ -1,7 +1,6 @@
 #include "sap/sap_capture.h"
 
-#include "capture/register_streams.h"
-#include "capture/vgm_reader.h"
+#include "streams/register_streams.h"
 #include "sap/sap_file.h"
 #include "sap/sap_machine.h"
 

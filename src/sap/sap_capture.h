@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capture/notice.h"
-#include "capture/register_streams.h"
+#include "common/notice.h"
+#include "streams/register_streams.h"
 #include "sap/sap_choices.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "sap/sap_file.h"
 
-#include "capture/ex.h"
-#include "capture/notice.h"
+#include "common/ex.h"
+#include "common/notice.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "atari/timing.h"
+#include "common/timing.h"
 
 #include <cstdint>
 #include <optional>

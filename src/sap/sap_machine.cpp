@@ -1,8 +1,8 @@
 #include "sap/sap_machine.h"
 
-#include "capture/ex.h"
-#include "capture/notice.h"
-#include "capture/register_streams.h"
+#include "common/ex.h"
+#include "common/notice.h"
+#include "streams/register_streams.h"
 #include "cpu6502/cpu6502.h"
 
 #include <algorithm>

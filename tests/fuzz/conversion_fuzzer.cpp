@@ -4,8 +4,8 @@
 // bytes of the input, which the walk of a VGM file never reaches after its
 // end marker. A SAP file plays for at most a second, each call for at most
 // 1,000 cycles, so that one input stays fast.
-#include "capture/ex.h"
-#include "lzss/conversion.h"
+#include "common/ex.h"
+#include "conversion/conversion.h"
 
 #include <cstdio>
 #include <cstdlib>

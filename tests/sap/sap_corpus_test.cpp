@@ -1,8 +1,8 @@
 // The shared SAP tunes against the shared corpus, whose frames another
 // emulation recorded at the end of every PAL frame: with --tv-frames the
 // captures must agree byte for byte, and so must the files made from them.
-#include "capture/vgm_reader.h"
-#include "lzss/conversion.h"
+#include "vgm/vgm_reader.h"
+#include "conversion/conversion.h"
 #include "sap/sap_file.h"
 #include "sap/sap_machine.h"
 #include "support/test_support.h"

@@ -1,8 +1,8 @@
 // SAP files of our own: the counting tune's frames under every type, chip
 // count, frame rule and time source, TYPE R against the same frames in a
 // VGM file, and one message for each way a file can be wrong.
-#include "capture/ex.h"
-#include "lzss/conversion.h"
+#include "common/ex.h"
+#include "conversion/conversion.h"
 #include "sap_songs.h"
 #include "songs.h"
 #include "support/test_support.h"

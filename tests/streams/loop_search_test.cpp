@@ -1,8 +1,8 @@
 // The linear loop search against the ordered search it replaces, and what
 // trimming cuts and says.
-#include "capture/loop_search.h"
-#include "capture/plain_loop_search.h"
-#include "capture/trim_silence_and_loop.h"
+#include "streams/loop_search.h"
+#include "streams/plain_loop_search.h"
+#include "streams/trim_silence_and_loop.h"
 #include "songs.h"
 
 #include <gtest/gtest.h>

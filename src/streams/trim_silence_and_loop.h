@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capture/notice.h"
-#include "capture/register_streams.h"
+#include "common/notice.h"
+#include "streams/register_streams.h"
 
 // Drops the silent frames at both ends of the song and cuts it where it
 // starts repeating an earlier stretch up to its last frame, shortening the

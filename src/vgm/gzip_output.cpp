@@ -1,4 +1,4 @@
-#include "capture/gzip_output.h"
+#include "vgm/gzip_output.h"
 
 #include <zlib.h>
 

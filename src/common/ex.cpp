@@ -1,4 +1,4 @@
-#include "capture/ex.h"
+#include "common/ex.h"
 
 Ex::Ex() : text_(std::make_shared<std::ostringstream>()) {}
 

@@ -1,4 +1,4 @@
-#include "capture/loop_search.h"
+#include "streams/loop_search.h"
 
 #include <cstddef>
 

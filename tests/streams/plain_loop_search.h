@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/loop_search.h"
+#include "streams/loop_search.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,6 +1,6 @@
-#include "capture/trim_silence_and_loop.h"
+#include "streams/trim_silence_and_loop.h"
 
-#include "capture/loop_search.h"
+#include "streams/loop_search.h"
 
 #include <algorithm>
 

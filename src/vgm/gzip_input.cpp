@@ -1,4 +1,4 @@
-#include "capture/gzip_input.h"
+#include "vgm/gzip_input.h"
 
 #include <zlib.h>
 

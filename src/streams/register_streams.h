@@ -4,6 +4,11 @@
 #include <cstdint>
 #include <vector>
 
+// The most frames a song may have: about 93 hours at 50 frames a second. A
+// wait command is a single byte and every frame costs tens of bytes to
+// compress, so without a bound a small hostile file could exhaust memory.
+inline constexpr int32_t maximumFrames = 1 << 24;
+
 // Registers 0 to 8 of one POKEY chip at one wait command.
 inline constexpr int registersPerFrame = 9;
 
@@ -55,3 +60,11 @@ struct RegisterStreamSet {
         return true;
     }
 };
+
+// Cuts the captures into 9-byte frames and splits them into the nine
+// register streams, with their AUDC values normalised.
+RegisterStreamSet buildRegisterStreams(const FrameCaptures& captures);
+
+// Makes AUDC values that differ only in bits the chip ignores equal; a
+// silent channel's control value becomes 0.
+uint8_t normaliseAudc(uint8_t value);

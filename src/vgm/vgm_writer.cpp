@@ -1,4 +1,4 @@
-#include "capture/vgm_writer.h"
+#include "vgm/vgm_writer.h"
 
 #include <cmath>
 #include <cstddef>

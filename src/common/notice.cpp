@@ -1,4 +1,4 @@
-#include "capture/notice.h"
+#include "common/notice.h"
 
 #include <cstdarg>
 #include <cstdio>

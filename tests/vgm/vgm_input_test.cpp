@@ -1,9 +1,9 @@
 // Reading VGM files: what the writer puts in comes back out, and broken or
 // hostile files end in the program's message, never a crash or a wrong song.
-#include "capture/ex.h"
-#include "capture/gzip_input.h"
-#include "capture/vgm_reader.h"
-#include "lzss/conversion.h"
+#include "common/ex.h"
+#include "vgm/gzip_input.h"
+#include "vgm/vgm_reader.h"
+#include "conversion/conversion.h"
 #include "songs.h"
 #include "support/test_support.h"
 
