@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include "cli/input_file.h"
 #include "cli/sap_options.h"
 #include "cli/usage_error.h"
 
@@ -56,6 +57,8 @@ void takeFileNames(const std::vector<std::string>& files, RunOptions& options)
     if (files.size() == 2) {
         options.outputPath = files[1];
     } else {
+        if (isStandardInput(options.inputPath))
+            usageError("an output file name is needed when the input is standard input");
         options.outputPath = options.inputPath;
         options.outputPath.replace_extension(".lz16");
     }

@@ -15,10 +15,16 @@ namespace {
 // No POKEY song comes near this; a larger result is a broken or hostile file.
 constexpr size_t inflatedLimit = 256u * 1024 * 1024;
 
-std::vector<uint8_t> inflated(std::span<const uint8_t> input, const std::string& inputName)
+std::vector<uint8_t> inflated(std::span<const uint8_t> input, const std::string& inputName, Notices& notices)
 {
     try {
-        return inflateGzip(input, inflatedLimit);
+        size_t leftOver = 0;
+        std::vector<uint8_t> bytes = inflateGzip(input, inflatedLimit, &leftOver);
+        if (leftOver > 0)
+            notices.push_back({Notice::Kind::Warning,
+                               formatText("File '%s' has %zu byte%s after its gzip data: left out\n",
+                                          inputName.c_str(), leftOver, leftOver == 1 ? "" : "s")});
+        return bytes;
     } catch (const GzipTooLarge&) {
         throw Ex() << "File '" << inputName << "' is too large when decompressed\n";
     } catch (const GzipError&) {
@@ -33,7 +39,7 @@ RegisterStreamSet captureSong(std::span<const uint8_t> input, const std::string&
 {
     RegisterStreamSet song =
         isSap(input)    ? buildRegisterStreams(captureSapFrames(input, sap, inputName, notices))
-        : isGzip(input) ? buildRegisterStreams(readVgmFrames(inflated(input, inputName)))
+        : isGzip(input) ? buildRegisterStreams(readVgmFrames(inflated(input, inputName, notices)))
                         : buildRegisterStreams(readVgmFrames(input));
     if (song.frameCount() == 0) throw Ex() << "File '" << inputName << "' has no POKEY frames\n";
     return song;

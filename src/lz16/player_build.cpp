@@ -4,6 +4,7 @@
 // rings placed after it.
 #include "lz16/player_build.h"
 
+#include "cli/removed_on_signal.h"
 #include "cli/usage_error.h"
 #include "lz16/embedded_file.h"
 #include "player_sources.h"
@@ -17,6 +18,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <sstream>
 
 extern char** environ;
@@ -26,15 +29,18 @@ namespace fs = std::filesystem;
 namespace {
 
 // A folder of its own under the system's temporary folder, removed with
-// everything in it when the object goes.
+// everything in it when the object goes, or when a signal ends the program:
+// every file in it is named through the object first.
 class TemporaryFolder {
 public:
     TemporaryFolder()
     {
         std::string name = (fs::temp_directory_path() / "lz16-XXXXXX").string();
+        const SignalsHeld held;
         if (::mkdtemp(name.data()) == nullptr)
             fail("can't make a temporary folder in '" + fs::temp_directory_path().string() + "'\n");
         path_ = name;
+        removedOnSignal_.emplace(name, std::make_unique<RemovedOnSignal>(path_));
     }
     ~TemporaryFolder()
     {
@@ -44,10 +50,16 @@ public:
     TemporaryFolder(const TemporaryFolder&) = delete;
     TemporaryFolder& operator=(const TemporaryFolder&) = delete;
 
-    fs::path operator/(const std::string& name) const { return path_ / name; }
+    fs::path operator/(const std::string& name)
+    {
+        const fs::path file = path_ / name;
+        if (!removedOnSignal_.contains(file)) removedOnSignal_.emplace(file, std::make_unique<RemovedOnSignal>(file));
+        return file;
+    }
 
 private:
     fs::path path_;
+    std::map<fs::path, std::unique_ptr<RemovedOnSignal>> removedOnSignal_;
 };
 
 // The program's path in PATH, or empty.

@@ -41,20 +41,32 @@ public:
         cpu_->ioWrite = writePokey;
     }
 
-    // Call number 0 is INIT, the others are player calls.
-    void call(uint16_t address, uint8_t a, uint8_t x, uint8_t y, int64_t number)
+    // Call number 0 is INIT, the others are player calls, which together
+    // may take no more than the player-time budget.
+    void call(uint16_t address, uint8_t a, uint8_t x, uint8_t y, int64_t number, uint64_t cycles)
     {
-        const CpuRunResult result = callSubroutine(*cpu_, address, a, x, y, limit_);
+        uint64_t limit = limit_;
+        if (number > 0) {
+            if (number == 1) firstCallCycle_ = cpu_->cycles;
+            playedCycles_ += cycles;
+            // The player calls' share of the allowance: a factor of the music
+            // played so far, and one call's limit, less what the calls took.
+            const uint64_t budget = playerTimeFactor * playedCycles_ + limit_;
+            const uint64_t spent = cpu_->cycles - firstCallCycle_;
+            limit = std::min(limit, budget > spent ? budget - spent : 0);
+        }
+        const CpuRunResult result = callSubroutine(*cpu_, address, a, x, y, limit);
         if (result.stop == CpuStop::Returned) return;
         const std::string what = number == 0 ? "INIT" : formatText("player call %lld", static_cast<long long>(number));
         switch (result.stop) {
         case CpuStop::Returned:
             return;
         case CpuStop::CycleLimit:
-            fail(formatText("%s has not returned after %s of emulated time", what.c_str(),
-                            limit_ == oneSecond_
-                                ? "one second"
-                                : formatText("%llu cycles", static_cast<unsigned long long>(limit_)).c_str()));
+            if (limit < limit_)
+                fail(formatText("%s runs too long: the player calls would take more than %d times the time of "
+                                "the music they play, and %s more",
+                                what.c_str(), playerTimeFactor, limitText().c_str()));
+            fail(formatText("%s has not returned after %s of emulated time", what.c_str(), limitText().c_str()));
         case CpuStop::UndocumentedOpcode:
             fail(formatText("undocumented opcode $%02X at $%04X in %s", result.opcode, result.address, what.c_str()));
         case CpuStop::LoopedOnItself:
@@ -74,12 +86,20 @@ public:
     uint64_t cycles() const { return cpu_->cycles; }
 
 private:
+    std::string limitText() const
+    {
+        return limit_ == oneSecond_ ? "one second"
+                                    : formatText("%llu cycles", static_cast<unsigned long long>(limit_));
+    }
+
     [[noreturn]] void fail(const std::string& text) const { throw Ex() << "File '" << name_ << "': " << text << "\n"; }
 
     std::unique_ptr<Cpu6502> cpu_;
     Pokeys pokeys_;
     uint64_t limit_;
     uint64_t oneSecond_;
+    uint64_t firstCallCycle_ = 0;
+    uint64_t playedCycles_ = 0;  // the time the player calls so far stand for, in cycles
     const std::string& name_;
 };
 
@@ -91,11 +111,11 @@ SapPlayback playSap(const SapFile& sap, const SapRun& run, const std::string& na
     const auto song = static_cast<uint8_t>(run.song);
     uint16_t player = *sap.player;
     if (sap.type == SapType::B) {
-        machine.call(*sap.init, song, 0, 0, 0);
+        machine.call(*sap.init, song, 0, 0, 0, 0);
     } else {
         machine.call(static_cast<uint16_t>(player + 3), 0x70, static_cast<uint8_t>(*sap.music),
-                     static_cast<uint8_t>(*sap.music >> 8), 0);
-        machine.call(static_cast<uint16_t>(player + 3), 0x00, song, 0, 0);
+                     static_cast<uint8_t>(*sap.music >> 8), 0, 0);
+        machine.call(static_cast<uint16_t>(player + 3), 0x00, song, 0, 0, 0);
         player = static_cast<uint16_t>(player + 6);
     }
 
@@ -108,7 +128,7 @@ SapPlayback playSap(const SapFile& sap, const SapRun& run, const std::string& na
     for (int64_t frame = 1; frame <= run.frames; ++frame) {
         const int64_t callsByFrameEnd = (frame * linesPerFrame + sap.fastplay - 1) / sap.fastplay;
         for (; calls < callsByFrameEnd; ++calls)
-            machine.call(player, 0, 0, 0, calls + 1);
+            machine.call(player, 0, 0, 0, calls + 1, uint64_t(sap.fastplay) * cyclesPerScanLine);
         machine.capture(playback.frameSequence);
     }
     playback.cycles = machine.cycles();

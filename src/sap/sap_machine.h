@@ -6,6 +6,12 @@
 #include <string>
 #include <vector>
 
+// A real machine plays a tune's calls in real time, FASTPLAY scan lines
+// apiece. The player calls together may take this many times the time of
+// the calls made so far, and one call's limit more; a player that needs more
+// is runaway code, and the run stops with a message.
+inline constexpr int playerTimeFactor = 4;
+
 struct SapRun {
     int song = 0;
     int32_t frames = 0;
@@ -21,5 +27,6 @@ struct SapPlayback {
 // Loads a TYPE B or C program into zeroed memory, runs its initialisation
 // for the subsong and then its player calls, and captures POKEY registers 0
 // to 8 after each frame's calls. Throws Ex naming the file when the program
-// meets an undocumented opcode or a call does not return in time.
+// meets an undocumented opcode, a call does not return in time, or the
+// calls run past playerTimeFactor times the music they make.
 SapPlayback playSap(const SapFile& sap, const SapRun& run, const std::string& name);

@@ -30,8 +30,9 @@ private:
 
 bool isGzip(std::span<const uint8_t> bytes) { return bytes.size() >= 2 && bytes[0] == 0x1F && bytes[1] == 0x8B; }
 
-std::vector<uint8_t> inflateGzip(std::span<const uint8_t> bytes, size_t limit)
+std::vector<uint8_t> inflateGzip(std::span<const uint8_t> bytes, size_t limit, size_t* leftOver)
 {
+    if (leftOver != nullptr) *leftOver = 0;
     Inflater inflater;
     z_stream& stream = inflater.stream();
     std::vector<uint8_t> out;
@@ -59,9 +60,14 @@ std::vector<uint8_t> inflateGzip(std::span<const uint8_t> bytes, size_t limit)
 
         if (produced > limit) throw GzipTooLarge("too large when decompressed");
         if (status == Z_STREAM_END) {
-            // Concatenated members make one file, as gzip itself reads them.
-            if (consumed == bytes.size()) break;
-            if (!isGzip(bytes.subspan(consumed))) throw GzipError("data after the gzip stream");
+            // Concatenated members make one file, as gzip itself reads them;
+            // zeros after the last (padding) are nothing, other data is left over.
+            const std::span<const uint8_t> rest = bytes.subspan(consumed);
+            if (std::all_of(rest.begin(), rest.end(), [](uint8_t byte) { return byte == 0; })) break;
+            if (!isGzip(rest)) {
+                if (leftOver != nullptr) *leftOver = rest.size();
+                break;
+            }
             if (inflateReset(&stream) != Z_OK) throw GzipError("cannot restart inflating");
             continue;
         }

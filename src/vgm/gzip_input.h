@@ -16,7 +16,9 @@ struct GzipTooLarge : GzipError {
     using GzipError::GzipError;
 };
 
-// Inflates a gzip file (one or more members). Throws GzipTooLarge when the
-// result would exceed limit bytes, without ever holding more than limit + 1
-// of them, and GzipError when the stream is corrupt or cut short.
-std::vector<uint8_t> inflateGzip(std::span<const uint8_t> bytes, size_t limit);
+// Inflates a gzip file (one or more members). Zeros after the last member
+// are padding; other bytes after it are not read, and their count goes to
+// leftOver. Throws GzipTooLarge when the result would exceed limit bytes,
+// without ever holding more than limit + 1 of them, and GzipError when the
+// stream is corrupt or cut short.
+std::vector<uint8_t> inflateGzip(std::span<const uint8_t> bytes, size_t limit, size_t* leftOver = nullptr);

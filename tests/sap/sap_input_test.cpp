@@ -102,6 +102,12 @@ TEST(SapInput, BrokenFilesGetTheirMessages)
     const std::vector<uint8_t> marker = {0xFF, 0xFF};
     std::vector<uint8_t> twoSegments = segment(0x3000, {0x60}), player = segment(0x2000, loopOnThird);
     twoSegments.insert(twoSegments.end(), player.begin() + 2, player.end());  // no $FF $FF before the second
+    // About 1.65 M cycles a call, under the one-second limit, for a call of 114 cycles.
+    std::vector<uint8_t> runaway = segment(0x3000, {0x60}), slowPlayer = segment(0x2000, {
+        0xA9, 0x05, 0x85, 0x80, 0xA2, 0x00, 0xA0, 0x00, 0x88, 0xD0, 0xFD, 0xCA, 0xD0, 0xF8, 0xC6, 0x80, 0xD0, 0xF2, 0x60});
+    runaway.insert(runaway.end(), slowPlayer.begin(), slowPlayer.end());
+    std::vector<std::string> fast = b;
+    fast.push_back("FASTPLAY 1");
     const std::vector<std::tuple<std::vector<uint8_t>, SapChoices, std::string>> cases = {
         {sapFile({"TYPE B"}, {}), {}, " is truncated in its header"},
         {sapFile({"AUTHOR \"x\""}, segment(0x2000, kil)), {}, " has no TYPE"},
@@ -126,6 +132,8 @@ TEST(SapInput, BrokenFilesGetTheirMessages)
         {sapFile(b, segment(0x3000, jumpHere)), {}, ": INIT has not returned after one second of emulated time"},
         {sapFile(b, twoSegments), {.seconds = 1},
          ": player call 3 has not returned after one second of emulated time"},
+        {sapFile(fast, runaway), {.seconds = 180}, ": player call 2 runs too long: the player calls would take more "
+                                                   "than 4 times the time of the music they play, and one second more"},
     };
     for (const auto& [file, choices, message] : cases)
         EXPECT_EQ(captureError(file, choices), "File 't.sap'" + message + "\n");
