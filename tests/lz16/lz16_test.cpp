@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -216,6 +218,54 @@ TEST_F(Lz16, BadInputAndBadOptionsGiveTheirMessages)
         EXPECT_TRUE(message.ends_with("by ") || result.err == message) << result.err;
     }
     for (const char* out : {"out.vgm", "out.sap", "out.xex"}) EXPECT_FALSE(fs::exists(dir + out));
+}
+
+// A write that fails part-way (the file-size limit, with SIGXFSZ ignored so
+// that write says EFBIG) and a run ended by SIGINT (sent by a stand-in for
+// ca65) or SIGTERM leave the old output and no temporary file or folder.
+TEST_F(Lz16, FailedAndInterruptedWritesKeepTheOldOutput)
+{
+    std::mt19937 rng(3);
+    writeFile(dir + "song.vgm", testing_support::makeSong(rng, 1500, testing_support::SongShape::Noise));
+    ASSERT_EQ(regsqueeze("-o 8 -l 8 -m 1 " + dir + "song.vgm " + dir + "song.lz16"), 0);
+    fs::create_directories(dir + "bin");
+    std::ofstream(dir + "bin/ca65") << "#!/bin/sh\nkill -INT $PPID; sleep 1\n";  // ld65 too: the build ends at once
+    fs::permissions(dir + "bin/ca65", fs::perms::owner_all);
+    fs::copy(dir + "bin/ca65", dir + "bin/ld65");
+    const std::string limit = "ulimit -f 1; trap '' XFSZ; ", p = LZ16_BINARY, old = dir + "old";
+    const std::string to = " -o 8 -l 8 -m 1 " + dir + "song.lz16 " + old;
+    const std::string commands[] = {
+        limit + REGSQUEEZE_BINARY + " " + dir + "song.vgm " + old, limit + p + " vgm" + to,
+        limit + p + " sap --registers" + to,
+#ifdef LZ16_HAS_CC65
+        limit + p + " sap" + to, limit + p + " xex" + to,
+#endif
+        "TMPDIR=" + dir + " PATH=" + dir + "bin " + p + " xex" + to,
+        "(cat " + dir + "song.vgm; sleep 2) | " + REGSQUEEZE_BINARY + " - " + old + " & sleep 0.2; kill $!; wait $!",
+    };
+    for (const std::string& command : commands) {
+        std::ofstream(old) << "old";
+        const Outcome result = run(command, "");
+        EXPECT_NE(result.status, 0) << command;
+        EXPECT_EQ(slurp(dir + "old"), "old") << command;
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
+        EXPECT_EQ(names, (std::set<std::string>{"bin", "err", "old", "out", "song.lz16", "song.vgm"})) << command;
+    }
+}
+
+// Standard input and a FIFO read to the end, as the file itself.
+TEST_F(Lz16, PipesGiveWhatTheFileGives)
+{
+    std::mt19937 rng(4);
+    writeFile(dir + "song.vgm", testing_support::makeSong(rng, 800, testing_support::SongShape::Music));
+    ASSERT_EQ(run("gzip " + dir + "song.vgm && mv " + dir + "song.vgm.gz", dir + "song.vgz").status, 0);
+    ASSERT_EQ(::mkfifo((dir + "fifo").c_str(), 0600), 0);
+    ASSERT_EQ(regsqueeze(dir + "song.vgz " + dir + "file.lz16"), 0);
+    ASSERT_EQ(regsqueeze("- " + dir + "stdin.lz16 <" + dir + "song.vgz"), 0);
+    ASSERT_EQ(run("cat " + dir + "song.vgz >" + dir + "fifo & " + REGSQUEEZE_BINARY, dir + "fifo " + dir + "fifo.lz16").status, 0);
+    EXPECT_EQ(slurp(dir + "file.lz16"), slurp(dir + "stdin.lz16"));
+    EXPECT_EQ(slurp(dir + "file.lz16"), slurp(dir + "fifo.lz16"));
 }
 
 }  // namespace
