@@ -2,14 +2,21 @@
 
 #include <cstdio>
 
-std::string sapTime(int64_t calls, int lines, bool ntsc)
+SapTime sapTime(int64_t calls, int lines, bool ntsc)
 {
-    const int64_t clock = ntsc ? ntscClockHalfHz : palClockHalfHz;
-    const int64_t ms = (calls * lines * cyclesPerScanLine * 2000 + clock / 2) / clock;
+    // In half hertz, exact: a call lasts lines x 114 x 2 / clock seconds.
+    const int64_t clock = ntsc ? ntscClockHalfHz : palClockHalfHz, callHalfCycles = int64_t{lines} * cyclesPerScanLine * 2;
+    // A player that plays the time makes the calls that start in it: no more
+    // than the song's end, and later than the last call's start.
+    const int64_t latest = calls * callHalfCycles * 1000 / clock;
+    // A reader that rounds the time to whole calls: from half a call before the end.
+    const int64_t earliest = ((2 * calls - 1) * callHalfCycles * 1000 + 2 * clock - 1) / (2 * clock);
+    const bool exact = earliest <= latest;
+    const int64_t ms = exact ? latest : (calls * callHalfCycles * 1000 + clock / 2) / clock;
     char text[32];
     std::snprintf(text, sizeof text, "%02lld:%02lld.%03lld", static_cast<long long>(ms / 60000),
                   static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms % 1000));
-    return text;
+    return {text, exact};
 }
 
 std::string sapHeaderText(const SapHeader& header)
@@ -28,8 +35,7 @@ std::string sapHeaderText(const SapHeader& header)
         line("INIT " + hex(header.init));
         line("PLAYER " + hex(header.player));
     }
-    const int lines = header.fastplay != 0 ? header.fastplay : header.ntsc ? ntscScanLines : palScanLines;
-    line("TIME " + sapTime(header.calls, lines, header.ntsc));
+    line("TIME " + sapTime(header.calls, header.lines(), header.ntsc).text);
     if (header.stereo) line("STEREO");
     if (header.fastplay != 0) line("FASTPLAY " + std::to_string(header.fastplay));
     if (header.ntsc) line("NTSC");

@@ -19,10 +19,22 @@ struct SapHeader {
     int64_t calls = 0;               // PLAYER calls (type R: frames) that the song lasts
     int fastplay = 0;                // scan lines between calls; 0 for the machine's frame
     bool ntsc = false, stereo = false;
+
+    // Scan lines from one call to the next.
+    int lines() const { return fastplay != 0 ? fastplay : ntsc ? ntscScanLines : palScanLines; }
 };
 
-// How long calls take at lines apiece, as "mm:ss.xxx" rounded to the millisecond.
-std::string sapTime(int64_t calls, int lines, bool ntsc);
+// The TIME of a song of calls at lines apiece, "mm:ss.xxx": the last
+// millisecond before the end of the last call, so that a player that plays
+// that long makes every call that starts in it, which are exactly the song's,
+// and a reader that rounds the time to whole calls gets them back. exact is
+// false when no millisecond does both (short calls: a millisecond then holds
+// more than half a call), and the time is then the nearest millisecond.
+struct SapTime {
+    std::string text;
+    bool exact;
+};
+SapTime sapTime(int64_t calls, int lines, bool ntsc);
 
 // The header lines, each ended by CR LF, and for type R the empty line that
 // ends the header before the frames.

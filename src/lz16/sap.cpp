@@ -1,12 +1,14 @@
 // lz16 sap: a compressed file made into a SAP file, the player built in, to
 // hear in any SAP player exactly what the 6502 player plays.
 #include "atari/sap_writer.h"
+#include "common/notice.h"
 #include "cli/output_file.h"
 #include "cli/usage_error.h"
 #include "lz16/commands.h"
 #include "lz16/player_build.h"
 #include "lz16/song_input.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,16 @@ constexpr const char* about =
 // The player writes the registers to a shadow in page 2; the code follows it
 // from $0220. Everything else is RAM but the chips' $D000-$D7FF.
 constexpr uint16_t shadow = 0x0200;
+
+// The most cycles a PLAYER call takes, for one chip and for two (a pair of
+// frames): the player's worst call over the settings, as scripts/simulate-player
+// gives it ("worst:"), and the wrapper's copy of the shadow with the calls
+// around it (87 cycles, 159 for two chips). FASTPLAY must give a call at
+// least as many scan lines. The call that starts the song over takes longer
+// and may run late. Measured again whenever the player changes.
+constexpr int worstCallCycles[2] = {1756 + 87, 3540 + 159};
+
+int fewestLines(bool stereo) { return (worstCallCycles[stereo] + cyclesPerScanLine - 1) / cyclesPerScanLine; }
 constexpr MemoryRange sapMemory[] = {{0x0220, 0xD000}, {0xD800, 0x10000}};
 
 // SAP text may hold neither a double quote nor a line break.
@@ -55,7 +67,8 @@ void addSapOptions(po::options_description& options)
 {
     options.add_options()
         ("fastplay", po::value<int>()->value_name("N"),
-         "Scan lines from one PLAYER call to the next, 1 to 312 (default 312, a PAL frame)")
+         formatText("Scan lines from one PLAYER call to the next, %d (%d with --stereo) to 312 (default 312, "
+                    "a PAL frame)", fewestLines(false), fewestLines(true)).c_str())
         ("ntsc", "For an NTSC machine: 262 lines a frame (not with --fastplay)")
         ("name", po::value<std::string>()->value_name("T"), "The song's name")
         ("author", po::value<std::string>()->value_name("A"), "The song's author")
@@ -75,7 +88,11 @@ void runSap(int argc, char** argv)
     if (given.count("fastplay")) {
         if (header.ntsc) usageError("give --fastplay or --ntsc, not both");
         header.fastplay = given["fastplay"].as<int>();
-        if (header.fastplay < 1 || header.fastplay > palScanLines) usageError("--fastplay should be from 1 to 312");
+        const int fewest = fewestLines(header.stereo);
+        if (header.fastplay < fewest || header.fastplay > palScanLines)
+            usageError(formatText("--fastplay should be from %d to 312: a PLAYER call%s takes up to %d cycles, %d scan lines",
+                                  fewest, header.stereo ? " for two chips" : "", worstCallCycles[header.stereo], fewest)
+                           .c_str());
     }
     const auto [in, out] = inputAndOutput(given);
     const LoadedSong song = loadSong(in, out, settings);
@@ -93,6 +110,10 @@ void runSap(int argc, char** argv)
         header.player = static_cast<uint16_t>(program.symbols.at("play"));
         body = atariBinary(program.segments);
     }
+    if (const SapTime time = sapTime(header.calls, header.lines(), header.ntsc); !time.exact)
+        std::fprintf(stderr, "%s: warning: no TIME in milliseconds gives exactly the %lld PLAYER calls of '%s' at "
+                     "FASTPLAY %d; TIME %s is the nearest\n", invocationName.c_str(), static_cast<long long>(header.calls),
+                     in.c_str(), header.lines(), time.text.c_str());
     const std::string text = sapHeaderText(header);
     std::vector<uint8_t> file(text.begin(), text.end());
     file.insert(file.end(), body.begin(), body.end());

@@ -1,6 +1,7 @@
 // lz16 survey: the exact file size of every accepted setting for a set of
 // songs, and the settings worth choosing for each player buffer size.
 #include "streams/trim_silence_and_loop.h"
+#include "common/ex.h"
 #include "cli/input_file.h"
 #include "cli/sap_options.h"
 #include "cli/usage_error.h"
@@ -81,7 +82,15 @@ std::vector<Song> loadSongs(const std::vector<std::string>& names, bool trim, co
         const std::vector<uint8_t> input = loadInputFile(name);
         refuseSapChoicesForOtherInput(sap, input, name);
         Notices notices;
-        RegisterStreamSet song = captureSong(input, name, sap, notices);
+        RegisterStreamSet song;
+        try {
+            song = captureSong(input, name, sap, notices);
+        } catch (const Ex& e) {
+            // Of several songs, the one at fault must be named; the VGM reader's messages do not.
+            const std::string text = e.what();
+            if (text.find("'" + name + "'") != std::string::npos) throw;
+            throw Ex() << "File '" << name << "': " << text;
+        }
         for (const Notice& notice : notices) std::fputs(notice.text.c_str(), stderr);
         if (trim) {
             Notices ignored;  // the survey shows what remains, not what was cut

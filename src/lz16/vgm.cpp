@@ -1,5 +1,6 @@
 // lz16 vgm: a compressed file decoded back into a VGM file, to listen to
 // what a player will play.
+#include "common/notice.h"
 #include "vgm/gzip_output.h"
 #include "vgm/vgm_writer.h"
 #include "cli/output_file.h"
@@ -8,6 +9,7 @@
 #include "lz16/song_input.h"
 
 #include <cctype>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -62,6 +64,11 @@ void runVgm(int argc, char** argv)
     const bool stereo = given.count("stereo") != 0;
     if (stereo) requireWholePairs(song, in);
 
+    const int32_t steps = song.frames.frameCount() / (stereo ? 2 : 1);
+    if (const uint64_t samples = sampleAfterStep(steps, rate); samples > UINT32_MAX)
+        fail("'" + in + "' is too long for a VGM file: " + std::to_string(steps) + (stereo ? " pairs of frames" : " frames") + " at " +
+             formatText("%g", rate) + " a second last " + std::to_string(samples) + " samples, and the header counts at most " +
+             std::to_string(UINT32_MAX) + "\n");
     std::vector<uint8_t> vgm = songToVgm(song.frames, static_cast<uint32_t>(clock), rate, stereo ? 2 : 1);
     if (endsWithVgz(out)) vgm = gzipBytes(vgm);
     OutputFile(out).writeAndClose(vgm);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <stdexcept>
 
 namespace {
@@ -52,10 +53,16 @@ void VgmWriter::putCommand(std::initializer_list<uint8_t> bytes, uint32_t sample
 
 std::vector<uint8_t> VgmWriter::finish()
 {
+    if (samples_ > UINT32_MAX) throw std::length_error("more samples than a VGM header can count");
     bytes_.push_back(0x66);
     putLe32(bytes_, 0x04, static_cast<uint32_t>(bytes_.size() - 0x04));
     putLe32(bytes_, 0x18, static_cast<uint32_t>(samples_));
     return std::move(bytes_);
+}
+
+uint64_t sampleAfterStep(int64_t steps, double frameRate)
+{
+    return static_cast<uint64_t>(std::llround(static_cast<double>(steps) * (sampleRate / frameRate)));
 }
 
 std::vector<uint8_t> songToVgm(const RegisterStreamSet& song, uint32_t pokeyClock, double frameRate, int chips)
@@ -71,7 +78,7 @@ std::vector<uint8_t> songToVgm(const RegisterStreamSet& song, uint32_t pokeyCloc
         }
         // Each step ends at the sample nearest to its exact end, so that the
         // waits of a rate that does not divide 44,100 add up to no drift.
-        const auto end = static_cast<uint64_t>(std::llround((step + 1) * (sampleRate / frameRate)));
+        const uint64_t end = sampleAfterStep(step + 1, frameRate);
         writer.wait(static_cast<uint32_t>(end - samplesSoFar));
         samplesSoFar = end;
     }

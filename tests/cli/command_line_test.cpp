@@ -54,6 +54,7 @@ TEST(CommandLine, OutcomesMessagesAndFiles)
         {{"-o", "4", "-l", "4", "-b", "8", "six.vgm"}, 1,
          "regsqueeze: error, only two of OFFSET, LENGTH and TOTAL bits should be given" + usage, ""},
         {{"--bogus", "six.vgm"}, 1, "error: unrecognised option '--bogus'\n", ""},
+        {{"-"}, 1, "regsqueeze: error, an output file name is needed when the input is standard input" + usage, ""},
         {{"missing.vgm"}, 1, "error: File 'missing.vgm' does not exist\n\n", ""},
         {{"empty.vgm"}, 1, "error: File 'empty.vgm' is empty\n\n", ""},
         {{"-t", "silent.vgm"}, 0, "regsqueeze: song is completely silent, skipping.", ""},

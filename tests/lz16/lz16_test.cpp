@@ -180,9 +180,9 @@ TEST_F(Lz16, BadInputAndBadOptionsGiveTheirMessages)
     writeFile(dir + "nine.vgm", {vgm::Frame{}, {1, 1, 1, 1, 1, 1, 1, 1, 1}});
     // Frame 1 of channel 0 copies from 254 frames before the first.
     std::ofstream(dir + "early.lz16") << std::string("\xFF") + std::string(12, '\0');
-    // Only channel 0 kept, 8 literals a control byte: 54,010 bytes, 48,001 frames.
+    // Only channel 0 kept, 8 literals a control byte: 109,810 bytes, 97,601 frames.
     std::string big = std::string("\xFF") + std::string(9, '\0');
-    for (int i = 0; i < 6000; ++i) big.append(1, '\xFF').append(8, '\x11');
+    for (int i = 0; i < 12200; ++i) big.append(1, '\xFF').append(8, '\x11');
     std::ofstream(dir + "big.lz16") << big;
     const std::string p = LZ16_BINARY, big_to = " -o 8 -l 8 -m 1 " + dir + "big.lz16 " + dir + "out.";
     const std::string with = "' does not decode with offset 8, length 8, min 1: ";
@@ -190,6 +190,7 @@ TEST_F(Lz16, BadInputAndBadOptionsGiveTheirMessages)
         {"", p + ": error, a command is needed: survey, vgm, sap or xex\nTry '" + p + " -h' for help.\n"},
         {"survey --bogus x.vgm", "error: unrecognised option '--bogus'\n"},
         {"survey " + dir + "none.vgm", "error: File '" + dir + "none.vgm' does not exist\n\n"},
+        {"survey " + dir + "nine.vgm " + dir + "short.lz16", "error: File '" + dir + "short.lz16': Not a VGM file\n"},
         {"survey --max-buffer 8 " + dir + "nine.vgm",
          p + " survey: no setting's buffer fits in 8 bytes; the smallest needs 9\n"},
         {"vgm -o 8 -l 8 in out", p + " vgm: error, the file's settings are needed: --offset, --length and --min\n"
@@ -200,8 +201,12 @@ TEST_F(Lz16, BadInputAndBadOptionsGiveTheirMessages)
          p + " vgm: '" + dir + "early.lz16" + with + "match before the first frame at frame 1\n"},
         {"sap -o 8 -l 8 -m 1 " + dir + "early.lz16 " + dir + "out.sap",
          p + " sap: '" + dir + "early.lz16" + with + "match before the first frame at frame 1\n"},
-        {"sap --stereo" + big_to + "sap", p + " sap: '" + dir + "big.lz16' has an odd number of frames (48001), so "
+        {"sap --stereo" + big_to + "sap", p + " sap: '" + dir + "big.lz16' has an odd number of frames (97601), so "
                                           "it holds no whole pairs of chip 1 and chip 2 frames for --stereo\n"},
+        {"vgm -r 1" + big_to + "vgm", p + " vgm: '" + dir + "big.lz16' is too long for a VGM file: 97601 frames at 1 a "
+                                        "second last 4304204100 samples, and the header counts at most 4294967295\n"},
+        {"sap --stereo --fastplay 32" + big_to + "sap", p + " sap: error, --fastplay should be from 33 to 312: a PLAYER "
+                                                  "call for two chips takes up to 3699 cycles, 33 scan lines\nTry '" + p + " sap -h' for help.\n"},
         {"PATH= xex" + big_to + "xex", p + " xex: building the player needs ca65 and ld65 from the cc65 package, "
                                        "and ca65 is not in PATH\n"},
 #ifdef LZ16_HAS_CC65

@@ -1,6 +1,7 @@
 // SAP files of our own: the counting tune's frames under every type, chip
 // count, frame rule and time source, TYPE R against the same frames in a
 // VGM file, and one message for each way a file can be wrong.
+#include "atari/sap_writer.h"
 #include "common/ex.h"
 #include "conversion/conversion.h"
 #include "sap_songs.h"
@@ -89,6 +90,24 @@ TEST(SapInput, RegisterFilesEqualTheSameFramesInAVgmFile)
             ASSERT_EQ(notices.size(), 1u);
             EXPECT_EQ(notices[0].text, "File 'r.sap' ends with " + std::to_string(9 * chips - 4) +
                                            " bytes that make no whole frame: left out\n");
+        }
+    }
+}
+
+// The TIME that lz16 sap writes gives back the song's calls wherever a
+// millisecond can say them, as the FASTPLAY limit makes it from 31 lines on.
+TEST(SapInput, WrittenTimeGivesBackTheCalls)
+{
+    for (int lines = 17; lines <= 312; lines += 7) {
+        for (const int64_t calls : {1, 997, 5449}) {
+            const SapTime time = sapTime(calls, lines, lines == 262);
+            std::vector<std::string> tags{"FASTPLAY " + std::to_string(lines), "TIME " + time.text};
+            if (lines == 262) tags.push_back("NTSC");
+            Notices notices;
+            EXPECT_TRUE(time.exact || lines < 31) << lines << " " << calls;
+            if (time.exact) {
+                EXPECT_EQ(captureSong(countingTune('B', tags), "t.sap", {}, notices).frameCount(), calls);
+            }
         }
     }
 }
