@@ -37,10 +37,13 @@ void runConversion(int argc, char** argv)
     request.inputName = options.inputPath.string();
     request.sap = options.sap;
 
-    const std::vector<uint8_t> input = loadInputFile(options.inputPath);
+    std::vector<uint8_t> input = loadInputFile(options.inputPath);
     refuseSapChoicesForOtherInput(request.sap, input, request.inputName);
     refuseOutputOverInput(options.inputPath, options.outputPath);
-    const Conversion conversion = convertSong(input, request);
+    Notices captureNotices;
+    RegisterStreamSet song = captureSong(input, request.inputName, request.sap, captureNotices);
+    std::vector<uint8_t>().swap(input);  // the file's bytes are not needed once its frames are read
+    const Conversion conversion = convertFrames(std::move(song), std::move(captureNotices), request);
     printNotices(conversion.notices, true, options.verbosity);
     if (conversion.song.frameCount() == 0) return;  // trimmed to silence: nothing to write
 

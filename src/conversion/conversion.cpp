@@ -51,14 +51,22 @@ RegisterStreamSet captureSong(std::span<const uint8_t> input, const std::string&
     return captureSong(input, inputName, {}, ignored);
 }
 
-Conversion convertSong(std::span<const uint8_t> input, const ConversionRequest& request)
+Conversion convertFrames(RegisterStreamSet song, Notices notices, const ConversionRequest& request)
 {
     Conversion conversion;
-    conversion.song = captureSong(input, request.inputName, request.sap, conversion.notices);
+    conversion.song = std::move(song);
+    conversion.notices = std::move(notices);
     if (request.trim) trimSilenceAndLoop(conversion.song, conversion.notices);
     if (conversion.song.frameCount() == 0) return conversion;
 
     conversion.file = writeCompressedFile(conversion.song, request.settings, request.format, conversion.notices);
     conversion.decodesBack = decodesToSong(conversion.file.bytes, conversion.song, request.settings, request.format);
     return conversion;
+}
+
+Conversion convertSong(std::span<const uint8_t> input, const ConversionRequest& request)
+{
+    Notices notices;
+    RegisterStreamSet song = captureSong(input, request.inputName, request.sap, notices);
+    return convertFrames(std::move(song), std::move(notices), request);
 }

@@ -34,6 +34,10 @@ struct Conversion {
 // with the user's message when the input is not a usable POKEY song.
 Conversion convertSong(std::span<const uint8_t> input, const ConversionRequest& request);
 
+// The same from the song's frames as captureSong gives them, with the
+// notices of their capture: a caller can let go of the input first.
+Conversion convertFrames(RegisterStreamSet song, Notices notices, const ConversionRequest& request);
+
 // A song's register streams: a SAP file's as the choices ask (its notices
 // added), or a VGM file's, inflated first when it is gzip-compressed.
 RegisterStreamSet captureSong(std::span<const uint8_t> input, const std::string& inputName,
