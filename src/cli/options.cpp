@@ -1,7 +1,7 @@
 #include "cli/options.h"
 
 #include "cli/sap_options.h"
-#include "cli/usage_error.h"
+#include "cli/messages.h"
 
 #include <boost/program_options.hpp>
 

@@ -2,7 +2,7 @@
 // hear in any SAP player exactly what the 6502 player plays.
 #include "atari/sap_writer.h"
 #include "cli/output_file.h"
-#include "cli/usage_error.h"
+#include "cli/messages.h"
 #include "lz16/commands.h"
 #include "lz16/player_build.h"
 #include "lz16/song_input.h"

@@ -3,7 +3,7 @@
 #include "streams/trim_silence_and_loop.h"
 #include "cli/input_file.h"
 #include "cli/sap_options.h"
-#include "cli/usage_error.h"
+#include "cli/messages.h"
 #include "lz16/commands.h"
 #include "conversion/conversion.h"
 #include "lzss/size_survey.h"
@@ -82,13 +82,12 @@ std::vector<Song> loadSongs(const std::vector<std::string>& names, bool trim, co
         refuseSapChoicesForOtherInput(sap, input, name);
         Notices notices;
         RegisterStreamSet song = captureSong(input, name, sap, notices);
-        for (const Notice& notice : notices) std::fputs(notice.text.c_str(), stderr);
+        printNotices(notices, false, 0);
         if (trim) {
             Notices ignored;  // the survey shows what remains, not what was cut
             trimSilenceAndLoop(song, ignored);
             if (song.frameCount() == 0) {
-                std::fprintf(stderr, "%s: '%s' is completely silent once trimmed: left out\n", invocationName.c_str(),
-                             name.c_str());
+                noteAbout(name, "is completely silent once trimmed: left out");
                 continue;
             }
         }
