@@ -1,12 +1,13 @@
 #include "sap_songs.h"
 
 #include "atari/atari_binary.h"
+#include "sap/sap_file.h"
 
 namespace sap_songs {
 
 std::vector<uint8_t> sapFile(const std::vector<std::string>& tags, const std::vector<uint8_t>& body)
 {
-    std::string header = "SAP\r\n";
+    std::string header(sapSignature);
     for (const std::string& tag : tags) header += tag + "\r\n";
     std::vector<uint8_t> file(header.begin(), header.end());
     file.insert(file.end(), body.begin(), body.end());

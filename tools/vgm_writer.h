@@ -1,5 +1,8 @@
 #pragma once
 
+#include "common/timing.h"
+#include "vgm/vgm_header.h"
+
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -24,8 +27,8 @@ struct WriterOptions {
     Wait wait = Wait::Pal;
     bool foreignCommands = false;  // other chips' writes and a data block holding wait and end bytes
     bool onlyChanges = true;       // after the first frame, write only the registers that changed
-    uint32_t version = 0x171;
-    uint32_t pokeyClock = 1773447;
+    uint32_t version = vgm::minimumVersion;
+    uint32_t pokeyClock = palClockHz;
 };
 
 // With two chips the frames alternate chip 1 and chip 2 and one wait follows

@@ -1,5 +1,7 @@
 #include "atari/sap_writer.h"
 
+#include "sap/sap_file.h"
+
 #include <cstdio>
 
 SapTime sapTime(int64_t calls, int lines, bool ntsc)
@@ -21,7 +23,7 @@ SapTime sapTime(int64_t calls, int lines, bool ntsc)
 
 std::string sapHeaderText(const SapHeader& header)
 {
-    std::string text = "SAP\r\n";
+    std::string text(sapSignature);
     const auto line = [&](const std::string& content) { text += content + "\r\n"; };
     const auto hex = [](uint16_t address) {
         char digits[8];

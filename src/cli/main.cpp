@@ -1,5 +1,5 @@
 #include "cli/run.h"
-#include "cli/top_level_handler.h"
+#include "cli/messages.h"
 
 int main(int argc, char** argv)
 {

@@ -2,7 +2,7 @@
 
 #include "cli/input_file.h"
 #include "cli/sap_options.h"
-#include "cli/usage_error.h"
+#include "cli/messages.h"
 
 #include <boost/program_options.hpp>
 

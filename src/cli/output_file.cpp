@@ -1,6 +1,6 @@
 #include "cli/output_file.h"
 
-#include "cli/usage_error.h"
+#include "cli/messages.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

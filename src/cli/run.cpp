@@ -5,27 +5,10 @@
 #include "cli/output_file.h"
 #include "cli/report.h"
 #include "cli/sap_options.h"
-#include "cli/usage_error.h"
+#include "cli/messages.h"
 #include "conversion/conversion.h"
 
 #include <cstdio>
-
-namespace {
-
-// Trimming notices come before anything about the output file; the others
-// only once the output is open.
-void printNotices(const Notices& notices, bool trimming, int verbosity)
-{
-    for (const Notice& notice : notices) {
-        if ((notice.kind == Notice::Kind::Trimming) != trimming) continue;
-        if (notice.kind == Notice::Kind::Trimming)
-            std::fprintf(stderr, "%s: %s", invocationName.c_str(), notice.text.c_str());
-        else if (notice.kind == Notice::Kind::Warning || verbosity != 0)
-            std::fputs(notice.text.c_str(), stderr);
-    }
-}
-
-}  // namespace
 
 void runConversion(int argc, char** argv)
 {

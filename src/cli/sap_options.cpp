@@ -1,6 +1,6 @@
 #include "cli/sap_options.h"
 
-#include "cli/usage_error.h"
+#include "cli/messages.h"
 #include "sap/sap_file.h"
 
 #include <cmath>

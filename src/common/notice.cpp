@@ -3,6 +3,11 @@
 #include <cstdarg>
 #include <cstdio>
 
+std::string describe(const Notice& notice)
+{
+    return notice.file.empty() ? notice.text : "File '" + notice.file + "' " + notice.text;
+}
+
 std::string formatText(const char* format, ...)
 {
     va_list args;

@@ -14,9 +14,14 @@ struct Notice {
     };
     Kind kind;
     std::string text;
+    std::string file{};  // the file the notice is about; its text then follows the file's name
 };
 
 using Notices = std::vector<Notice>;
+
+// The notice as the user reads it: "File '<file>' <text>" for a notice
+// about a file, else its text.
+std::string describe(const Notice& notice);
 
 // printf-style formatting into a string, for notices and messages.
 std::string formatText(const char* format, ...) __attribute__((format(printf, 1, 2)));

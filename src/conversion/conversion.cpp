@@ -22,8 +22,9 @@ std::vector<uint8_t> inflated(std::span<const uint8_t> input, const std::string&
         std::vector<uint8_t> bytes = inflateGzip(input, inflatedLimit, &leftOver);
         if (leftOver > 0)
             notices.push_back({Notice::Kind::Warning,
-                               formatText("File '%s' has %zu byte%s after its gzip data: left out\n",
-                                          inputName.c_str(), leftOver, leftOver == 1 ? "" : "s")});
+                               formatText("has %zu byte%s after its gzip data: left out\n", leftOver,
+                                          leftOver == 1 ? "" : "s"),
+                               inputName});
         return bytes;
     } catch (const GzipTooLarge&) {
         throw Ex() << "File '" << inputName << "' is too large when decompressed\n";

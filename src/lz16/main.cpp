@@ -1,8 +1,8 @@
 // lz16: the companion of regsqueeze. "survey" measures every setting on a
 // set of songs; "vgm", "sap" and "xex" turn a compressed file into a VGM
 // file, a SAP file and an Atari executable.
-#include "cli/top_level_handler.h"
-#include "cli/usage_error.h"
+#include "cli/messages.h"
+#include "cli/messages.h"
 #include "lz16/commands.h"
 #include "lz16/song_input.h"
 

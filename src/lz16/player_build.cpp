@@ -4,8 +4,8 @@
 // rings placed after it.
 #include "lz16/player_build.h"
 
+#include "cli/messages.h"
 #include "cli/removed_on_signal.h"
-#include "cli/usage_error.h"
 #include "lz16/embedded_file.h"
 #include "player_sources.h"
 
@@ -187,9 +187,9 @@ PlayerProgram buildPlayer(const PlayerRecipe& recipe, const LoadedSong& song, co
     const MemoryPlan plan = planMemory(recipe.memory, codeEnd, rings);
     const int64_t size = static_cast<int64_t>(song.file.size());
     if (size > plan.room)
-        fail("'" + in + "' does not fit in memory by " + std::to_string(size - plan.room) + " bytes: it has " +
-             std::to_string(size) + ", and beside the player and its " + std::to_string(rings) +
-             " bytes of rings there is room for " + std::to_string(std::max<int64_t>(plan.room, 0)) + "\n");
+        failAbout(in, "does not fit in memory by " + std::to_string(size - plan.room) + " bytes: it has " +
+                          std::to_string(size) + ", and beside the player and its " + std::to_string(rings) +
+                          " bytes of rings there is room for " + std::to_string(std::max<int64_t>(plan.room, 0)));
 
     auto [code, symbols] = assembler.link(
         start, {{"song", plan.song}, {"song_end", plan.song + static_cast<uint32_t>(size)}, {"rings", plan.rings}});

@@ -3,12 +3,11 @@
 #include "atari/sap_writer.h"
 #include "common/notice.h"
 #include "cli/output_file.h"
-#include "cli/usage_error.h"
+#include "cli/messages.h"
 #include "lz16/commands.h"
 #include "lz16/player_build.h"
 #include "lz16/song_input.h"
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -111,9 +110,9 @@ void runSap(int argc, char** argv)
         body = atariBinary(program.segments);
     }
     if (const SapTime time = sapTime(header.calls, header.lines(), header.ntsc); !time.exact)
-        std::fprintf(stderr, "%s: warning: no TIME in milliseconds gives exactly the %lld PLAYER calls of '%s' at "
-                     "FASTPLAY %d; TIME %s is the nearest\n", invocationName.c_str(), static_cast<long long>(header.calls),
-                     in.c_str(), header.lines(), time.text.c_str());
+        warnAbout(in, formatText("plays %lld PLAYER calls at FASTPLAY %d, which no TIME in milliseconds gives "
+                                 "exactly: TIME %s is the nearest",
+                                 static_cast<long long>(header.calls), header.lines(), time.text.c_str()));
     const std::string text = sapHeaderText(header);
     std::vector<uint8_t> file(text.begin(), text.end());
     file.insert(file.end(), body.begin(), body.end());

@@ -1,10 +1,9 @@
 #include "lz16/song_input.h"
 
 #include "cli/input_file.h"
-#include "cli/usage_error.h"
+#include "cli/messages.h"
 #include "lzss/decoder.h"
 
-#include <cstdio>
 
 namespace po = boost::program_options;
 
@@ -50,16 +49,15 @@ LoadedSong loadSong(const std::string& in, const std::string& out, const FileSet
     // One frame more than a song may have shows a file that would go on.
     DecodedSong decoded = decodeCompressedFile(song.file, settings.lzss, settings.format, maximumFrames + 1);
     const std::string with = settings.described();
-    if (!decoded.error.empty()) fail("'" + in + "' does not decode" + with + ": " + decoded.error + "\n");
+    if (!decoded.error.empty()) failAbout(in, "does not decode" + with + ": " + decoded.error);
     const int32_t frames = decoded.streams.frameCount();
-    if (frames == 0) fail("'" + in + "' holds no whole frame" + with + "\n");
+    if (frames == 0) failAbout(in, "holds no whole frame" + with);
     if (frames > maximumFrames)
-        fail("'" + in + "' decodes" + with + " to more than " + std::to_string(maximumFrames) + " frames\n");
+        failAbout(in, "decodes" + with + " to more than " + std::to_string(maximumFrames) + " frames");
     if (decoded.unreadBytes > 0)
-        std::fprintf(stderr, "%s: warning: the last %lld byte%s of '%s' make%s no whole frame%s\n",
-                     invocationName.c_str(), static_cast<long long>(decoded.unreadBytes),
-                     decoded.unreadBytes == 1 ? "" : "s", in.c_str(), decoded.unreadBytes == 1 ? "s" : "",
-                     with.c_str());
+        warnAbout(in, formatText("ends with %lld byte%s that make%s no whole frame%s",
+                                 static_cast<long long>(decoded.unreadBytes), decoded.unreadBytes == 1 ? "" : "s",
+                                 decoded.unreadBytes == 1 ? "s" : "", with.c_str()));
     song.frames = std::move(decoded.streams);
     return song;
 }
@@ -68,6 +66,6 @@ void requireWholePairs(const LoadedSong& song, const std::string& in)
 {
     const int32_t frames = song.frames.frameCount();
     if (frames % 2 != 0)
-        fail("'" + in + "' has an odd number of frames (" + std::to_string(frames) +
-             "), so it holds no whole pairs of chip 1 and chip 2 frames for --stereo\n");
+        failAbout(in, "has an odd number of frames (" + std::to_string(frames) +
+                          "), so it holds no whole pairs of chip 1 and chip 2 frames for --stereo");
 }

@@ -4,7 +4,7 @@
 #include "common/ex.h"
 #include "cli/input_file.h"
 #include "cli/sap_options.h"
-#include "cli/usage_error.h"
+#include "cli/messages.h"
 #include "lz16/commands.h"
 #include "conversion/conversion.h"
 #include "lzss/size_survey.h"
@@ -91,13 +91,12 @@ std::vector<Song> loadSongs(const std::vector<std::string>& names, bool trim, co
             if (text.find("'" + name + "'") != std::string::npos) throw;
             throw Ex() << "File '" << name << "': " << text;
         }
-        for (const Notice& notice : notices) std::fputs(notice.text.c_str(), stderr);
+        printNotices(notices, false, 0);
         if (trim) {
             Notices ignored;  // the survey shows what remains, not what was cut
             trimSilenceAndLoop(song, ignored);
             if (song.frameCount() == 0) {
-                std::fprintf(stderr, "%s: '%s' is completely silent once trimmed: left out\n", invocationName.c_str(),
-                             name.c_str());
+                noteAbout(name, "is completely silent once trimmed: left out");
                 continue;
             }
         }

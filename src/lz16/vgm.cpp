@@ -4,7 +4,7 @@
 #include "vgm/gzip_output.h"
 #include "vgm/vgm_writer.h"
 #include "cli/output_file.h"
-#include "cli/usage_error.h"
+#include "cli/messages.h"
 #include "lz16/commands.h"
 #include "lz16/song_input.h"
 
@@ -30,7 +30,6 @@ constexpr const char* about =
     "no file is written.\n";
 
 constexpr double defaultRate = 50;
-constexpr long long defaultClock = 1773447;
 
 bool endsWithVgz(const std::string& name)
 {
@@ -46,7 +45,7 @@ void addVgmOptions(po::options_description& options)
 {
     options.add_options()
         ("rate,r", po::value<double>()->value_name("HZ"), "Frames per second, from 1 to 44100 (default 50)")
-        ("clock,c", po::value<long long>()->value_name("HZ"), "POKEY clock in the VGM header (default 1773447)");
+        ("clock,c", po::value<long long>()->value_name("HZ"), ("POKEY clock in the VGM header (default " + std::to_string(palClockHz) + ")").c_str());
 }
 
 void runVgm(int argc, char** argv)
@@ -56,7 +55,7 @@ void runVgm(int argc, char** argv)
     const FileSettings settings = readFileSettings(given);
     const double rate = given.count("rate") ? given["rate"].as<double>() : defaultRate;
     if (!(rate >= 1 && rate <= 44100)) usageError("the frame rate should be from 1 to 44100 Hz");
-    const long long clock = given.count("clock") ? given["clock"].as<long long>() : defaultClock;
+    const long long clock = given.count("clock") ? given["clock"].as<long long>() : palClockHz;
     // Bit 30 of the header's clock marks a second chip; bit 31 is reserved.
     if (clock < 1 || clock > 0x3FFFFFFF) usageError("the POKEY clock should be from 1 to 1073741823 Hz");
     const auto [in, out] = inputAndOutput(given);
@@ -66,9 +65,10 @@ void runVgm(int argc, char** argv)
 
     const int32_t steps = song.frames.frameCount() / (stereo ? 2 : 1);
     if (const uint64_t samples = sampleAfterStep(steps, rate); samples > UINT32_MAX)
-        fail("'" + in + "' is too long for a VGM file: " + std::to_string(steps) + (stereo ? " pairs of frames" : " frames") + " at " +
-             formatText("%g", rate) + " a second last " + std::to_string(samples) + " samples, and the header counts at most " +
-             std::to_string(UINT32_MAX) + "\n");
+        failAbout(in, formatText("is too long for a VGM file: %d %s at %g a second last %llu samples, and the header "
+                                 "counts at most %u",
+                                 steps, stereo ? "pairs of frames" : "frames", rate,
+                                 static_cast<unsigned long long>(samples), UINT32_MAX));
     std::vector<uint8_t> vgm = songToVgm(song.frames, static_cast<uint32_t>(clock), rate, stereo ? 2 : 1);
     if (endsWithVgz(out)) vgm = gzipBytes(vgm);
     OutputFile(out).writeAndClose(vgm);

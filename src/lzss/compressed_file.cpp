@@ -1,5 +1,8 @@
 #include "lzss/compressed_file.h"
 
+#include "lzss/bit_stream_writer.h"
+#include "lzss/optimal_parser.h"
+
 #include <algorithm>
 #include <future>
 #include <optional>
@@ -53,15 +56,16 @@ void applyEndRule(std::array<std::optional<OptimalParser>, registersPerFrame>& p
     }
 }
 
-}  // namespace
+// Where emitted steps go.
+struct StepSink {
+    BitStreamWriter& writer;
+    MatchHistograms& histograms;
+    const LzssSettings& settings;
+    int32_t offsetBase;
+};
 
-std::array<bool, registersPerFrame> leftOutChannels(const RegisterStreamSet& song)
-{
-    std::array<bool, registersPerFrame> leftOut{};
-    for (int c = 1; c < registersPerFrame; ++c) leftOut[c] = song.isConstant(c);
-    return leftOut;
-}
-
+// Emits the step of one channel that starts at frame, unless the channel's
+// current step still covers it. Returns the last frame now covered.
 int32_t emitStep(const OptimalParser& parser, StepSink& sink, int32_t frame, int32_t lastCovered)
 {
     if (frame <= lastCovered) return lastCovered;
@@ -81,6 +85,15 @@ int32_t emitStep(const OptimalParser& parser, StepSink& sink, int32_t frame, int
     ++sink.histograms.len[length];
     ++sink.histograms.pos[distance];
     return frame + length - 1;
+}
+
+}  // namespace
+
+std::array<bool, registersPerFrame> leftOutChannels(const RegisterStreamSet& song)
+{
+    std::array<bool, registersPerFrame> leftOut{};
+    for (int c = 1; c < registersPerFrame; ++c) leftOut[c] = song.isConstant(c);
+    return leftOut;
 }
 
 CompressedFile writeCompressedFile(const RegisterStreamSet& song, const LzssSettings& settings,

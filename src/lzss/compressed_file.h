@@ -2,10 +2,8 @@
 
 #include "common/notice.h"
 #include "streams/register_streams.h"
-#include "lzss/bit_stream_writer.h"
 #include "lzss/file_format.h"
 #include "lzss/lzss_settings.h"
-#include "lzss/optimal_parser.h"
 
 #include <array>
 #include <cstdint>
@@ -29,18 +27,6 @@ struct CompressedFile {
 // The channels a file leaves out of its steps: those whose register never
 // changes, channel 0 excepted, so that every frame has a step that marks it.
 std::array<bool, registersPerFrame> leftOutChannels(const RegisterStreamSet& song);
-
-// Where emitted steps go.
-struct StepSink {
-    BitStreamWriter& writer;
-    MatchHistograms& histograms;
-    const LzssSettings& settings;
-    int32_t offsetBase;
-};
-
-// Emits the step of one channel that starts at frame, unless the channel's
-// current step still covers it. Returns the last frame now covered.
-int32_t emitStep(const OptimalParser& parser, StepSink& sink, int32_t frame, int32_t lastCovered);
 
 // The whole file for a song of at least one frame: channel mask, initial
 // values and the frame-interleaved steps of every channel that is not

@@ -87,6 +87,58 @@ struct Copy {
     int32_t remaining = 0;  // values still to copy
 };
 
+// The header: which channels are left out, and the values it holds.
+struct Header {
+    std::array<bool, registersPerFrame> skipped{};
+    std::array<uint8_t, registersPerFrame> initial{};
+};
+
+// Reads the channel mask and the initial values; the error when they are cut short.
+std::string readHeader(StepReader& reader, const FormatChoices& format, Header& header)
+{
+    const auto mask = reader.byte();
+    if (!mask) return "no channel mask";
+    for (int c = 1; c < registersPerFrame; ++c) header.skipped[c] = (*mask >> maskBit(c)) & 1;
+    for (int c = firstChannel; c >= 0; --c) {
+        if (format.oldFormat && !header.skipped[c]) continue;
+        const auto value = reader.byte();
+        if (!value) return "initial values cut short";
+        header.initial[c] = *value;
+    }
+    return {};
+}
+
+enum class Step { Done, OutOfData, BeforeFirstFrame };
+
+// Appends frame's value to a compressed channel's stream: the next value of
+// its running copy, or else of the step that starts here.
+Step decodeStep(StepReader& reader, const LzssSettings& settings, int32_t base, int32_t frame, Copy& copy,
+                std::vector<uint8_t>& stream)
+{
+    if (copy.remaining == 0) {
+        const auto flag = reader.flag();
+        if (!flag) return Step::OutOfData;
+        if (*flag == 1) {
+            const auto value = reader.byte();
+            if (!value) return Step::OutOfData;
+            stream.push_back(*value);
+            return Step::Done;
+        }
+        const auto code = reader.matchCode();
+        if (!code) return Step::OutOfData;
+        // The source is the one frame in the window whose index is congruent
+        // to the offset code plus the base.
+        const int32_t window = settings.windowSize();
+        const int32_t back = ((frame - 1 - code->offsetCode - base) % window + window) % window;
+        copy.source = frame - 1 - back;
+        copy.remaining = code->lengthCode + settings.minMatchLength;
+        if (copy.source < 0) return Step::BeforeFirstFrame;
+    }
+    stream.push_back(stream[copy.source++]);
+    --copy.remaining;
+    return Step::Done;
+}
+
 }  // namespace
 
 DecodedSong decodeCompressedFile(std::span<const uint8_t> bytes, const LzssSettings& settings,
@@ -95,69 +147,27 @@ DecodedSong decodeCompressedFile(std::span<const uint8_t> bytes, const LzssSetti
     DecodedSong song;
     auto& streams = song.streams.streams;
     StepReader reader(bytes, settings);
-
-    const auto mask = reader.byte();
-    if (!mask) {
-        song.error = "no channel mask";
-        return song;
-    }
-    std::array<bool, registersPerFrame> skipped{};
-    for (int c = 1; c < registersPerFrame; ++c) skipped[c] = (*mask >> maskBit(c)) & 1;
-
-    std::array<uint8_t, registersPerFrame> initial{};
-    for (int c = firstChannel; c >= 0; --c) {
-        if (format.oldFormat && !skipped[c]) continue;
-        const auto value = reader.byte();
-        if (!value) {
-            song.error = "initial values cut short";
-            return song;
-        }
-        initial[c] = *value;
-    }
+    Header header;
+    song.error = readHeader(reader, format, header);
+    if (!song.error.empty()) return song;
 
     const int32_t firstFrame = firstStepFrame(format);
     if (firstFrame == 1) {
-        for (int c = 0; c < registersPerFrame; ++c) streams[c].push_back(initial[c]);
+        for (int c = 0; c < registersPerFrame; ++c) streams[c].push_back(header.initial[c]);
     }
-    const int32_t window = settings.windowSize();
     const int32_t base = offsetBase(format);
     std::array<Copy, registersPerFrame> copies{};
     size_t endOfLastFrame = reader.position();
 
+    // A frame counts only once every channel has its value.
     int32_t frame = firstFrame;
-    for (; frame < maxFrames; ++frame) {
-        bool complete = true;
-        for (int c = firstChannel; c >= 0 && complete; --c) {
-            if (skipped[c]) {
-                streams[c].push_back(initial[c]);
-                continue;
-            }
-            Copy& copy = copies[c];
-            if (copy.remaining == 0) {
-                const auto flag = reader.flag();
-                if (!flag) { complete = false; break; }
-                if (*flag == 1) {
-                    const auto value = reader.byte();
-                    if (!value) { complete = false; break; }
-                    streams[c].push_back(*value);
-                    continue;
-                }
-                const auto code = reader.matchCode();
-                if (!code) { complete = false; break; }
-                // The source is the one frame in the window whose index is
-                // congruent to the offset code plus the base.
-                const int32_t back = ((frame - 1 - code->offsetCode - base) % window + window) % window;
-                copy.source = frame - 1 - back;
-                copy.remaining = code->lengthCode + settings.minMatchLength;
-                if (copy.source < 0) {
-                    song.error = "match before the first frame at frame " + std::to_string(frame);
-                    break;
-                }
-            }
-            streams[c].push_back(streams[c][copy.source++]);
-            --copy.remaining;
+    for (Step step = Step::Done; frame < maxFrames; ++frame) {
+        for (int c = firstChannel; c >= 0 && step == Step::Done; --c) {
+            if (header.skipped[c]) streams[c].push_back(header.initial[c]);
+            else step = decodeStep(reader, settings, base, frame, copies[c], streams[c]);
         }
-        if (!complete || !song.error.empty()) break;
+        if (step == Step::BeforeFirstFrame) song.error = "match before the first frame at frame " + std::to_string(frame);
+        if (step != Step::Done) break;
         endOfLastFrame = reader.position();
     }
     for (auto& stream : streams) stream.resize(frame);

@@ -199,6 +199,105 @@ template <typename Lane, int32_t registerBytes, typename Runs>
     return run;
 }
 
+// The vectors of one position of the pass: which ones are in reach, and
+// the first lane in reach.
+template <typename Runs>
+struct Reach {
+    int32_t firstVector;  // the vector holding the first lane in reach
+    int32_t vectors;      // one past the last vector
+    Runs valid;           // the lanes of the first vector that are in reach
+};
+
+// The farthest lane among the vectors below farVectors whose run, extended to
+// position i, reaches the longest match; -1 when none does.
+template <typename Lane, int32_t registerBytes, typename Runs>
+[[gnu::always_inline]] inline int32_t farthestAtLongest(const SearchArea& area, uint8_t* runs, int32_t i,
+                                                        const Reach<Runs>& reach, int32_t farVectors,
+                                                        const Runs& current, const Runs& cap)
+{
+    constexpr int32_t perVector = sizeof(Runs) / sizeof(Lane);
+    int32_t farthest = -1;
+    for (int32_t v = reach.firstVector; v < farVectors; ++v) {
+        Runs hits = compareLanes<LaneTest::AtLeast, registerBytes>(
+            extendRuns<Lane, registerBytes>(area, runs, i, v, current, cap), cap);
+        if (v == reach.firstVector)
+            hits &= reach.valid;
+        if (farthest < 0) {
+            const int32_t lane = firstSetLane<Lane>(hits);
+            if (lane >= 0)
+                farthest = v * perVector + lane;
+        }
+    }
+    return farthest;
+}
+
+// Brings the vectors from farVectors on up to position i, where they were
+// left at nearCurrentAt, and returns the longest run of every lane in reach.
+// Replaying the last longest-match positions sets every run anew, whatever
+// it held: it either saturates or meets a difference.
+template <typename Lane, int32_t registerBytes, typename Runs>
+[[gnu::always_inline]] inline Runs catchUp(const SearchArea& area, uint8_t* runs, int32_t i, const Reach<Runs>& reach,
+                                           int32_t farVectors, int32_t nearCurrentAt, const Runs& cap)
+{
+    const int32_t from = std::min(nearCurrentAt, i + area.longest);
+    for (int32_t x = from - 1; x >= i; --x) {
+        const Runs then = splat<Runs>(static_cast<Lane>(area.stream[x]));
+        for (int32_t v = std::max(farVectors, reach.firstVector); v < reach.vectors; ++v)
+            extendRuns<Lane, registerBytes>(area, runs, x, v, then, cap);
+    }
+    Runs most{};
+    for (int32_t v = reach.firstVector; v < reach.vectors; ++v) {
+        Runs run = load<Runs>(runs + v * sizeof(Runs));
+        if (v == reach.firstVector)
+            run &= reach.valid;
+        most = larger(most, run);
+    }
+    return most;
+}
+
+// Extends every vector in reach to position i and returns the longest run of
+// every lane.
+template <typename Lane, int32_t registerBytes, typename Runs>
+[[gnu::always_inline]] inline Runs extendAll(const SearchArea& area, uint8_t* runs, int32_t i, const Reach<Runs>& reach,
+                                             const Runs& current, const Runs& cap)
+{
+    Runs most{};
+    // Two vectors a trip: with one, g++ spends nearly as much on the loop as
+    // on the lanes.
+#pragma GCC unroll 2
+    for (int32_t v = reach.firstVector; v < reach.vectors; ++v) {
+        Runs run = extendRuns<Lane, registerBytes>(area, runs, i, v, current, cap);
+        if (v == reach.firstVector)
+            run &= reach.valid;
+        most = larger(most, run);
+    }
+    return most;
+}
+
+// Records at position i the farthest distance whose run reaches found: a far
+// run cut at the longest match ties with a longer near one, and the far one
+// wins. Returns the vectors to keep current from now on: up to that one when
+// found is the longest match, else 0.
+template <typename Lane, int32_t registerBytes, typename Runs>
+[[gnu::always_inline]] inline int32_t recordFarthest(const SearchArea& area, const uint8_t* runs, int32_t i,
+                                                     const Reach<Runs>& reach, int32_t found)
+{
+    constexpr int32_t perVector = sizeof(Runs) / sizeof(Lane);
+    const Runs reaches = splat<Runs>(static_cast<Lane>(found));
+    for (int32_t v = reach.firstVector; v < reach.vectors; ++v) {
+        Runs hits = compareLanes<LaneTest::AtLeast, registerBytes>(load<Runs>(runs + v * sizeof(Runs)), reaches);
+        if (v == reach.firstVector)
+            hits &= reach.valid;
+        const int32_t lane = firstSetLane<Lane>(hits);
+        if (lane < 0)
+            continue;
+        area.length[i] = found;
+        area.distance[i] = area.lanes - (v * perVector + lane);
+        return found == area.longest ? v + 1 : 0;
+    }
+    return 0;
+}
+
 // Lane k of the run table compares position i with position i - (lanes - k),
 // so lanes below lanes - min(window, i) look before the stream or beyond the
 // window. Their runs are never read: a distance that is out of reach at i
@@ -223,7 +322,6 @@ template <typename Lane, int32_t registerBytes>
     constexpr int32_t vectorBytes = vectorBytesFor<registerBytes>;
     using Runs = typename VectorOf<Lane, vectorBytes>::Type;
     constexpr int32_t perVector = vectorBytes / sizeof(Lane);
-    const int32_t vectors = area.lanes / perVector;
     uint8_t* const runs = area.runs;
     std::memset(runs, 0, static_cast<std::size_t>(area.lanes) * sizeof(Lane));
 
@@ -231,7 +329,6 @@ template <typename Lane, int32_t registerBytes>
     Runs laneIndex;
     for (int32_t lane = 0; lane < perVector; ++lane)
         laneIndex[lane] = static_cast<Lane>(lane);
-
 
     // Vectors below farVectors are current at every position; the others
     // hold the runs at position nearCurrentAt. All are current outside a
@@ -241,57 +338,26 @@ template <typename Lane, int32_t registerBytes>
 
     for (int32_t i = area.rangeEnd - 1; i >= 0; --i) {
         const int32_t firstLane = area.lanes - std::min(area.window, i);
-        const int32_t firstVector = firstLane / perVector;
-        const Runs valid = compareLanes<LaneTest::AtLeast, registerBytes>(
-            laneIndex, splat<Runs>(static_cast<Lane>(firstLane - firstVector * perVector)));
+        Reach<Runs> reach{firstLane / perVector, area.lanes / perVector, {}};
+        reach.valid = compareLanes<LaneTest::AtLeast, registerBytes>(
+            laneIndex, splat<Runs>(static_cast<Lane>(firstLane - reach.firstVector * perVector)));
         area.length[i] = 0;
         area.distance[i] = 0;
 
-        Runs most{};
         const Runs current = splat<Runs>(static_cast<Lane>(area.stream[i]));
+        Runs most;
         if (farVectors > 0) {
-            int32_t farthest = -1;
-            for (int32_t v = firstVector; v < farVectors; ++v) {
-                Runs hits = compareLanes<LaneTest::AtLeast, registerBytes>(
-                    extendRuns<Lane, registerBytes>(area, runs, i, v, current, cap), cap);
-                if (v == firstVector)
-                    hits &= valid;
-                if (farthest < 0) {
-                    const int32_t lane = firstSetLane<Lane>(hits);
-                    if (lane >= 0)
-                        farthest = v * perVector + lane;
-                }
-            }
+            const int32_t farthest =
+                farthestAtLongest<Lane, registerBytes>(area, runs, i, reach, farVectors, current, cap);
             if (farthest >= 0) {
                 area.length[i] = area.longest;
                 area.distance[i] = area.lanes - farthest;
                 continue;
             }
-            // Replaying the last longest-match positions sets every run anew,
-            // whatever it held: it either saturates or meets a difference.
-            const int32_t from = std::min(nearCurrentAt, i + area.longest);
-            for (int32_t x = from - 1; x >= i; --x) {
-                const Runs then = splat<Runs>(static_cast<Lane>(area.stream[x]));
-                for (int32_t v = std::max(farVectors, firstVector); v < vectors; ++v)
-                    extendRuns<Lane, registerBytes>(area, runs, x, v, then, cap);
-            }
+            most = catchUp<Lane, registerBytes>(area, runs, i, reach, farVectors, nearCurrentAt, cap);
             farVectors = 0;
-            for (int32_t v = firstVector; v < vectors; ++v) {
-                Runs run = load<Runs>(runs + v * vectorBytes);
-                if (v == firstVector)
-                    run &= valid;
-                most = larger(most, run);
-            }
         } else {
-            // Two vectors a trip: with one, g++ spends nearly as much on the
-            // loop as on the lanes.
-#pragma GCC unroll 2
-            for (int32_t v = firstVector; v < vectors; ++v) {
-                Runs run = extendRuns<Lane, registerBytes>(area, runs, i, v, current, cap);
-                if (v == firstVector)
-                    run &= valid;
-                most = larger(most, run);
-            }
+            most = extendAll<Lane, registerBytes>(area, runs, i, reach, current, cap);
         }
         nearCurrentAt = i;
 
@@ -300,26 +366,8 @@ template <typename Lane, int32_t registerBytes>
         // Runs stop at the end of the range, since the first position of the
         // pass starts every run at 0, and at the longest match by saturation.
         const int32_t found = largestLane<Lane>(most);
-        if (found == 0)
-            continue;
-
-        // The farthest distance whose run reaches that length: a far run cut
-        // at the longest match ties with a longer near one, and the far one
-        // wins.
-        const Runs reaches = splat<Runs>(static_cast<Lane>(found));
-        for (int32_t v = firstVector; v < vectors; ++v) {
-            Runs hits = compareLanes<LaneTest::AtLeast, registerBytes>(load<Runs>(runs + v * vectorBytes), reaches);
-            if (v == firstVector)
-                hits &= valid;
-            const int32_t lane = firstSetLane<Lane>(hits);
-            if (lane < 0)
-                continue;
-            area.length[i] = found;
-            area.distance[i] = area.lanes - (v * perVector + lane);
-            if (found == area.longest)
-                farVectors = v + 1;
-            break;
-        }
+        if (found != 0)
+            farVectors = recordFarthest<Lane, registerBytes>(area, runs, i, reach, found);
     }
 }
 

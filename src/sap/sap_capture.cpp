@@ -22,8 +22,9 @@ std::vector<uint8_t> registerFrames(const SapFile& sap, const std::string& name,
     if (whole > size_t{maximumFrames} * registersPerFrame) tooLong(name);
     if (const size_t left = sap.registerBytes.size() - whole; left > 0)
         notices.push_back({Notice::Kind::Warning,
-                           formatText("File '%s' ends with %zu byte%s that make%s no whole frame: left out\n",
-                                      name.c_str(), left, left == 1 ? "" : "s", left == 1 ? "s" : "")});
+                           formatText("ends with %zu byte%s that make%s no whole frame: left out\n", left,
+                                      left == 1 ? "" : "s", left == 1 ? "s" : ""),
+                           name});
     return {sap.registerBytes.begin(), sap.registerBytes.begin() + static_cast<ptrdiff_t>(whole)};
 }
 
@@ -44,8 +45,7 @@ FrameCaptures captureSapFrames(std::span<const uint8_t> file, const SapChoices& 
     double seconds = choices.seconds.value_or(sap.seconds[song].value_or(defaultSeconds));
     if (!choices.seconds && !sap.seconds[song])
         notices.push_back({Notice::Kind::Warning,
-                           formatText("File '%s' gives no TIME for subsong %d: playing %g seconds\n", name.c_str(),
-                                      song, defaultSeconds)});
+                           formatText("gives no TIME for subsong %d: playing %g seconds\n", song, defaultSeconds), name});
     if (choices.mostSeconds > 0) seconds = std::min(seconds, choices.mostSeconds);
 
     const int linesPerFrame = choices.tvFrames ? scanLinesPerTvFrame(sap) : sap.fastplay;

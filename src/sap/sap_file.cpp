@@ -150,8 +150,7 @@ void throwSapFault(const std::string& name, const std::string& fault)
 
 bool isSap(std::span<const uint8_t> file)
 {
-    const std::string_view firstLine = "SAP\r\n";
-    return file.size() >= firstLine.size() && std::equal(firstLine.begin(), firstLine.end(), file.begin());
+    return file.size() >= sapSignature.size() && std::equal(sapSignature.begin(), sapSignature.end(), file.begin());
 }
 
 SapFile readSapFile(std::span<const uint8_t> file, const std::string& name)

@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // How a SAP file's music is played: B and C by calling its 6502 code, R by
@@ -37,6 +38,9 @@ inline int scanLinesPerTvFrame(const SapFile& sap) { return sap.ntsc ? ntscScanL
 inline double cpuClock(const SapFile& sap) { return sap.ntsc ? ntscClock : palClock; }
 
 // The file's first line is "SAP": it is read as SAP, whatever its name.
+// The first line of every SAP file.
+inline constexpr std::string_view sapSignature = "SAP\r\n";
+
 bool isSap(std::span<const uint8_t> file);
 
 // Reads the header and the segments. Throws Ex naming the file and the fault

@@ -58,21 +58,14 @@ public:
         const CpuRunResult result = callSubroutine(*cpu_, address, a, x, y, limit);
         if (result.stop == CpuStop::Returned) return;
         const std::string what = number == 0 ? "INIT" : formatText("player call %lld", static_cast<long long>(number));
-        switch (result.stop) {
-        case CpuStop::Returned:
-            return;
-        case CpuStop::CycleLimit:
-            if (limit < limit_)
-                fail(formatText("%s runs too long: the player calls would take more than %d times the time of "
-                                "the music they play, and %s more",
-                                what.c_str(), playerTimeFactor, limitText().c_str()));
-            fail(formatText("%s has not returned after %s of emulated time", what.c_str(), limitText().c_str()));
-        case CpuStop::UndocumentedOpcode:
+        if (result.stop == CpuStop::UndocumentedOpcode)
             fail(formatText("undocumented opcode $%02X at $%04X in %s", result.opcode, result.address, what.c_str()));
-        case CpuStop::LoopedOnItself:
-            fail(formatText("%s never returns: it loops on itself at $%04X", what.c_str(), result.address));
-        }
-        fail(what + " stopped for no known reason");
+        // A call stops only at its return, an undocumented opcode or the cycle limit.
+        if (limit < limit_)
+            fail(formatText("%s runs too long: the player calls would take more than %d times the time of the "
+                            "music they play, and %s more",
+                            what.c_str(), playerTimeFactor, limitText().c_str()));
+        fail(formatText("%s has not returned after %s of emulated time", what.c_str(), limitText().c_str()));
     }
 
     void capture(std::vector<uint8_t>& frames) const

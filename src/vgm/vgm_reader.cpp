@@ -1,6 +1,7 @@
 #include "vgm/vgm_reader.h"
 
 #include "common/ex.h"
+#include "vgm/vgm_header.h"
 
 #include <algorithm>
 #include <array>
@@ -8,12 +9,7 @@
 
 namespace {
 
-constexpr uint32_t eofOffsetField = 0x04;
-constexpr uint32_t versionField = 0x08;
-constexpr uint32_t dataOffsetField = 0x34;
-constexpr uint32_t pokeyClockField = 0xB0;
-constexpr uint32_t dualChipFlag = 0x40000000;
-constexpr uint32_t minimumVersion = 0x171;
+using namespace vgm;
 
 // A header field that does not lie wholly inside the file reads as 0, so a
 // short file fails the first check it cannot pass.
@@ -72,7 +68,7 @@ void appendCapture(std::vector<uint8_t>& frames, const RegisterFile& chip)
 
 FrameCaptures readVgmFrames(std::span<const uint8_t> file)
 {
-    if (file.size() < 4 || !std::equal(file.begin(), file.begin() + 4, "Vgm ")) throw Ex() << "Not a VGM file";
+    if (file.size() < 4 || !std::equal(file.begin(), file.begin() + 4, signature)) throw Ex() << "Not a VGM file";
     if (readLe32(file, versionField) < minimumVersion) throw Ex() << "Not a VGM version 1.71 file";
     const uint32_t clock = readLe32(file, pokeyClockField);
     if (clock == 0) throw Ex() << "Not a VGM with POKEY music";

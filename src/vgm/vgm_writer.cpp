@@ -1,5 +1,8 @@
 #include "vgm/vgm_writer.h"
 
+#include "vgm/vgm_header.h"
+
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -7,8 +10,7 @@
 
 namespace {
 
-constexpr uint32_t headerSize = 0x100;
-constexpr uint32_t sampleRate = 44100;
+using namespace vgm;
 
 void putLe32(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
 {
@@ -19,10 +21,10 @@ void putLe32(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
 
 VgmWriter::VgmWriter(const VgmHeader& header) : bytes_(headerSize, 0)
 {
-    bytes_[0] = 'V'; bytes_[1] = 'g'; bytes_[2] = 'm'; bytes_[3] = ' ';
-    putLe32(bytes_, 0x08, header.version);
-    putLe32(bytes_, 0x34, headerSize - 0x34);  // the data follows the header
-    putLe32(bytes_, 0xB0, header.pokeyClock | (header.dualChip ? 0x40000000u : 0u));
+    std::copy(std::begin(signature), std::end(signature), bytes_.begin());
+    putLe32(bytes_, versionField, header.version);
+    putLe32(bytes_, dataOffsetField, headerSize - dataOffsetField);  // the data follows the header
+    putLe32(bytes_, pokeyClockField, header.pokeyClock | (header.dualChip ? dualChipFlag : 0u));
 }
 
 void VgmWriter::writeRegisters(int chip, const RegisterFrame& frame, bool all)
@@ -55,8 +57,8 @@ std::vector<uint8_t> VgmWriter::finish()
 {
     if (samples_ > UINT32_MAX) throw std::length_error("more samples than a VGM header can count");
     bytes_.push_back(0x66);
-    putLe32(bytes_, 0x04, static_cast<uint32_t>(bytes_.size() - 0x04));
-    putLe32(bytes_, 0x18, static_cast<uint32_t>(samples_));
+    putLe32(bytes_, eofOffsetField, static_cast<uint32_t>(bytes_.size() - eofOffsetField));
+    putLe32(bytes_, totalSamplesField, static_cast<uint32_t>(samples_));
     return std::move(bytes_);
 }
 

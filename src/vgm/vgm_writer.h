@@ -1,6 +1,8 @@
 #pragma once
 
+#include "common/timing.h"
 #include "streams/register_streams.h"
+#include "vgm/vgm_header.h"
 
 #include <cstdint>
 #include <initializer_list>
@@ -8,9 +10,9 @@
 
 // What a VGM file's header says about the music that follows.
 struct VgmHeader {
-    uint32_t pokeyClock = 1773447;  // Hz; the PAL machines' clock
+    uint32_t pokeyClock = palClockHz;
     bool dualChip = false;
-    uint32_t version = 0x171;
+    uint32_t version = vgm::minimumVersion;
 };
 
 // Builds a VGM file of POKEY music command by command, in memory. The

@@ -1,5 +1,6 @@
 // The real program, one command line at a time: what it prints, its exit
 // status and the files it leaves.
+#include "vgm/gzip_output.h"
 #include "songs.h"
 #include "support/test_support.h"
 
@@ -66,7 +67,7 @@ TEST(CommandLine, OutcomesMessagesAndFiles)
         TempDir dir;
         const std::vector<uint8_t> six = vgm::writeVgm(sixFrameSong());
         writeFile(dir / "six.vgm", six);
-        writeFile(dir / "six.vgz", gzipped(six));
+        writeFile(dir / "six.vgz", gzipBytes(six));
         writeFile(dir / "copy.lz16", six);
         writeFile(dir / "empty.vgm", {});
         writeFile(dir / "silent.vgm", vgm::writeVgm(std::vector<vgm::Frame>(30, silent)));

@@ -22,6 +22,8 @@ cmp "$work/installed.lz16" "$work/built.lz16"
 for page in regsqueeze lz16; do
     warnings=$(man -l --warnings=all "$work/prefix/share/man/man1/$page.1" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "$page.1: $warnings"
+    grep -q "$work/prefix/share/doc/regsqueeze/file-format.md" "$work/prefix/share/man/man1/$page.1" ||
+        fail "$page.1 does not name the installed documentation"
 done
 
 (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" >/dev/null)

@@ -88,7 +88,7 @@ TEST(SapInput, RegisterFilesEqualTheSameFramesInAVgmFile)
             const std::vector<vgm::Frame> whole(frames.begin(), frames.end() - chips);
             EXPECT_TRUE(song.streams == captureSong(vgm::writeVgm(whole, {.chips = chips}), "x").streams);
             ASSERT_EQ(notices.size(), 1u);
-            EXPECT_EQ(notices[0].text, "File 'r.sap' ends with " + std::to_string(9 * chips - 4) +
+            EXPECT_EQ(describe(notices[0]), "File 'r.sap' ends with " + std::to_string(9 * chips - 4) +
                                            " bytes that make no whole frame: left out\n");
         }
     }

@@ -6,7 +6,6 @@
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <zlib.h>
 
 namespace testing_support {
 namespace {
@@ -54,21 +53,6 @@ std::vector<uint8_t> readFile(const std::filesystem::path& path)
 {
     const std::string text = slurp(path);
     return {text.begin(), text.end()};
-}
-
-std::vector<uint8_t> gzipped(const std::vector<uint8_t>& bytes)
-{
-    z_stream stream{};
-    deflateInit2(&stream, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-    std::vector<uint8_t> out(deflateBound(&stream, bytes.size()) + 32);
-    stream.next_in = const_cast<Bytef*>(bytes.data());
-    stream.avail_in = static_cast<uInt>(bytes.size());
-    stream.next_out = out.data();
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    return out;
 }
 
 ProgramResult runRegsqueeze(const std::filesystem::path& directory, const std::vector<std::string>& arguments)

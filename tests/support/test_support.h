@@ -24,9 +24,6 @@ private:
 void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> readFile(const std::filesystem::path& path);
 
-// The bytes as a gzip file, as .vgz files are made.
-std::vector<uint8_t> gzipped(const std::vector<uint8_t>& bytes);
-
 struct ProgramResult {
     int status = -1;
     std::string out;  // standard output

@@ -1,5 +1,6 @@
 // Reading VGM files: what the writer puts in comes back out, and broken or
 // hostile files end in the program's message, never a crash or a wrong song.
+#include "vgm/gzip_output.h"
 #include "common/ex.h"
 #include "vgm/gzip_input.h"
 #include "vgm/vgm_reader.h"
@@ -36,7 +37,7 @@ std::string captureError(const std::vector<uint8_t>& file)
         return e.what();
     }
     std::string warnings;
-    for (const Notice& notice : notices) warnings += notice.text;
+    for (const Notice& notice : notices) warnings += describe(notice);
     return warnings;
 }
 
@@ -61,14 +62,14 @@ TEST(VgmInput, EveryKindOfWaitChipCountAndForeignCommand)
     for (const vgm::WriterOptions& option : options) {
         const std::vector<uint8_t> file = vgm::writeVgm(frames, option);
         EXPECT_TRUE(captureSong(file, "x").streams == toStreams(frames).streams) << option.chips;
-        EXPECT_TRUE(captureSong(gzipped(file), "x").streams == toStreams(frames).streams);
+        EXPECT_TRUE(captureSong(gzipBytes(file), "x").streams == toStreams(frames).streams);
     }
 }
 
 TEST(VgmInput, BrokenFilesGetTheirMessages)
 {
     const std::vector<uint8_t> good = vgm::writeVgm({vgm::Frame{1, 0xA1}});
-    const std::vector<uint8_t> gzip = gzipped(good);
+    const std::vector<uint8_t> gzip = gzipBytes(good);
     const std::vector<uint8_t> gzipCut(gzip.begin(), gzip.end() - 5);
     std::vector<uint8_t> gzipZeros = gzip, gzipJunk = gzip;
     gzipZeros.resize(gzip.size() + 7);
@@ -86,7 +87,7 @@ TEST(VgmInput, BrokenFilesGetTheirMessages)
         {waits(maximumFrames + 1), "Song too long: more than 16777216 frames"},
     };
     for (const auto& [file, message] : cases) EXPECT_EQ(captureError(file), message);
-    EXPECT_THROW(inflateGzip(gzipped(std::vector<uint8_t>(1 << 20)), 1000), GzipTooLarge);
+    EXPECT_THROW(inflateGzip(gzipBytes(std::vector<uint8_t>(1 << 20)), 1000), GzipTooLarge);
 }
 
 TEST(VgmInput, CutAndLyingFilesNeverReadOutsideTheirBytes)
