@@ -42,6 +42,8 @@ OutputFile::OutputFile(const fs::path& path) : path_(path), target_(path)
     }
     struct stat existing {};
     const bool exists = ::stat(target_.c_str(), &existing) == 0;
+    // A file that may not be written is not replaced either.
+    if (exists && ::access(target_.c_str(), W_OK) != 0) failOutput("can't open", path, errno);
     if (!exists || S_ISREG(existing.st_mode)) openTemporary(exists ? &existing : nullptr);
     if (file_ == nullptr) file_ = std::fopen(path.c_str(), "wb");
     if (file_ == nullptr) failOutput("can't open", path, errno);
