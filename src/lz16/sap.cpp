@@ -31,12 +31,14 @@ constexpr const char* about =
 constexpr uint16_t shadow = 0x0200;
 
 // The most cycles a PLAYER call takes, for one chip and for two (a pair of
-// frames): the player's worst call over the settings, as scripts/simulate-player
-// gives it ("worst:"), and the wrapper's copy of the shadow with the calls
-// around it (87 cycles, 159 for two chips). FASTPLAY must give a call at
-// least as many scan lines. The call that starts the song over takes longer
-// and may run late. Measured again whenever the player changes.
-constexpr int worstCallCycles[2] = {1756 + 87, 3540 + 159};
+// frames): the player's worst call over every setting, as scripts/simulate-player
+// measures it ("worst:"; 1,964 and 3,976 cycles, at 7/9/1), and the wrapper
+// around it: the JSR to PLAYER, the copy of the shadow to the chips, the
+// branch (a page crossed) and the RTS, 88 cycles, 160 for two chips.
+// FASTPLAY must give a call at least as many scan lines. The call that starts
+// the song over takes longer and may run late. Measure again whenever the
+// player changes.
+constexpr int worstCallCycles[2] = {1964 + 88, 3976 + 160};
 
 int fewestLines(bool stereo) { return (worstCallCycles[stereo] + cyclesPerScanLine - 1) / cyclesPerScanLine; }
 constexpr MemoryRange sapMemory[] = {{0x0220, 0xD000}, {0xD800, 0x10000}};

@@ -205,8 +205,8 @@ TEST_F(Lz16, BadInputAndBadOptionsGiveTheirMessages)
                                           "it holds no whole pairs of chip 1 and chip 2 frames for --stereo\n"},
         {"vgm -r 1" + big_to + "vgm", p + " vgm: '" + dir + "big.lz16' is too long for a VGM file: 97601 frames at 1 a "
                                         "second last 4304204100 samples, and the header counts at most 4294967295\n"},
-        {"sap --stereo --fastplay 32" + big_to + "sap", p + " sap: error, --fastplay should be from 33 to 312: a PLAYER "
-                                                  "call for two chips takes up to 3699 cycles, 33 scan lines\nTry '" + p + " sap -h' for help.\n"},
+        {"sap --stereo --fastplay 36" + big_to + "sap", p + " sap: error, --fastplay should be from 37 to 312: a PLAYER "
+                                                  "call for two chips takes up to 4136 cycles, 37 scan lines\nTry '" + p + " sap -h' for help.\n"},
         {"PATH= xex" + big_to + "xex", p + " xex: building the player needs ca65 and ld65 from the cc65 package, "
                                        "and ca65 is not in PATH\n"},
 #ifdef LZ16_HAS_CC65
