@@ -56,16 +56,17 @@ void OutputFile::openTemporary(const struct stat* existing)
     hidden += target_.filename().string();
     hidden += ".XXXXXX";
     std::string name = (target_.parent_path() / hidden).string();
-    int fd = -1;
+    int fd = -1, reason = 0;
     {
         const SignalsHeld held;
         fd = ::mkostemp(name.data(), O_CLOEXEC);
+        reason = errno;
         if (fd >= 0) removedOnSignal_ = std::make_unique<RemovedOnSignal>(name);
     }
     if (fd < 0) {
         // A folder that may not be written in: the file is written in place.
-        if (errno == EACCES || errno == EPERM || errno == EROFS) return;
-        failOutput("can't open", path_, errno);
+        if (reason == EACCES || reason == EPERM || reason == EROFS) return;
+        failOutput("can't open", path_, reason);
     }
     temporary_ = name;
     mode_t mode = 0;
@@ -84,6 +85,7 @@ void OutputFile::openTemporary(const struct stat* existing)
     if (file_ == nullptr) {
         const int reason = errno;
         ::close(fd);
+        ::unlink(name.c_str());  // no destructor runs for a constructor that throws
         failOutput("can't open", path_, reason);
     }
 }
