@@ -17,7 +17,8 @@ constexpr const char* usage =
     "Usage: lz16 survey [OPTION]... SONG...\n"
     "  or:  lz16 vgm --offset O --length L --min M [OPTION]... IN.lz16 OUT.vgm\n"
     "  or:  lz16 sap --offset O --length L --min M [OPTION]... IN.lz16 OUT.sap\n"
-    "  or:  lz16 xex --offset O --length L --min M [OPTION]... IN.lz16 OUT.xex\n";
+    "  or:  lz16 xex --offset O --length L --min M [OPTION]... IN.lz16 OUT.xex\n"
+    "  or:  lz16 info FILE.lz16\n";
 
 po::options_description described(const char* caption, OptionAdder addOptions)
 {
@@ -47,6 +48,8 @@ void printHelp()
                  "            --registers the decoded registers. Needs ca65 and ld65 (cc65).\n"
                  "  xex       Writes OUT.xex, an Atari executable that plays IN.lz16 with the\n"
                  "            6502 player in a loop. Needs ca65 and ld65 (cc65).\n"
+                 "  info      Lists the settings that FILE.lz16 was made with, as far as the\n"
+                 "            file tells: those it fits, the likeliest first.\n"
                  "\n"
               << described("Survey options", addSurveyOptions) << "\n"
               << described("The file's settings (vgm, sap, xex)", addFileSettingOptions) << "\n"
@@ -69,16 +72,16 @@ void runLz16(int argc, char** argv)
         std::cout << "lz16 (regsqueeze) " << LZ16_VERSION << "\n";
         return;
     }
-    if (command.empty()) usageError("a command is needed: survey, vgm, sap or xex");
+    if (command.empty()) usageError("a command is needed: survey, vgm, sap, xex or info");
     const std::pair<const char*, void (*)(int, char**)> commands[] = {
-        {"survey", runSurvey}, {"vgm", runVgm}, {"sap", runSap}, {"xex", runXex}};
+        {"survey", runSurvey}, {"vgm", runVgm}, {"sap", runSap}, {"xex", runXex}, {"info", runInfo}};
     for (const auto& [name, run] : commands) {
         if (command != name) continue;
         // Messages name the command too, and so does the hint to its help.
         invocationName += " " + command;
         return run(argc - 1, argv + 1);
     }
-    usageError(("unknown command '" + command + "': the commands are survey, vgm, sap and xex").c_str());
+    usageError(("unknown command '" + command + "': the commands are survey, vgm, sap, xex and info").c_str());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "cli/input_file.h"
 #include "cli/messages.h"
 #include "lzss/decoder.h"
+#include "lzss/setting_fit.h"
 
 
 namespace po = boost::program_options;
@@ -54,6 +55,17 @@ LoadedSong loadSong(const std::string& in, const std::string& out, const FileSet
     if (frames == 0) failAbout(in, "holds no whole frame" + with);
     if (frames > maximumFrames)
         failAbout(in, "decodes" + with + " to more than " + std::to_string(maximumFrames) + " frames");
+    // A file that decodes may still have been made with another setting: it
+    // then plays other music. Only a file that fits no setting at all, as
+    // another program's may not, is played as it decodes.
+    const FileSetting given{settings.lzss, settings.format.oldFormat};
+    if (fitsSetting(song.file, given)) {
+        song.frames = std::move(decoded.streams);
+        return song;
+    }
+    if (const std::optional<FileSetting> made = settingOfSamePacking(song.file, given))
+        failAbout(in, "was made with " + made->options() + ", not " + given.options());
+    warnAbout(in, "fits no setting that regsqueeze accepts: played as it decodes" + with);
     if (decoded.unreadBytes > 0)
         warnAbout(in, formatText("ends with %lld byte%s that make%s no whole frame%s",
                                  static_cast<long long>(decoded.unreadBytes), decoded.unreadBytes == 1 ? "" : "s",

@@ -113,7 +113,7 @@ enum class Step { Done, OutOfData, BeforeFirstFrame };
 // Appends frame's value to a compressed channel's stream: the next value of
 // its running copy, or else of the step that starts here.
 Step decodeStep(StepReader& reader, const LzssSettings& settings, int32_t base, int32_t frame, Copy& copy,
-                std::vector<uint8_t>& stream)
+                std::vector<uint8_t>& stream, int64_t& stepBits)
 {
     if (copy.remaining == 0) {
         const auto flag = reader.flag();
@@ -122,10 +122,12 @@ Step decodeStep(StepReader& reader, const LzssSettings& settings, int32_t base, 
             const auto value = reader.byte();
             if (!value) return Step::OutOfData;
             stream.push_back(*value);
+            stepBits += literalCost;
             return Step::Done;
         }
         const auto code = reader.matchCode();
         if (!code) return Step::OutOfData;
+        stepBits += settings.matchCost();
         // The source is the one frame in the window whose index is congruent
         // to the offset code plus the base.
         const int32_t window = settings.windowSize();
@@ -164,7 +166,7 @@ DecodedSong decodeCompressedFile(std::span<const uint8_t> bytes, const LzssSetti
     for (Step step = Step::Done; frame < maxFrames; ++frame) {
         for (int c = firstChannel; c >= 0 && step == Step::Done; --c) {
             if (header.skipped[c]) streams[c].push_back(header.initial[c]);
-            else step = decodeStep(reader, settings, base, frame, copies[c], streams[c]);
+            else step = decodeStep(reader, settings, base, frame, copies[c], streams[c], song.stepBits[c]);
         }
         if (step == Step::BeforeFirstFrame) song.error = "match before the first frame at frame " + std::to_string(frame);
         if (step != Step::Done) break;

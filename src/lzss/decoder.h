@@ -3,6 +3,7 @@
 #include "streams/register_streams.h"
 #include "lzss/file_format.h"
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -12,6 +13,8 @@ struct DecodedSong {
     RegisterStreamSet streams;  // the frames decoded completely
     std::string error;          // empty when the data was sound
     int64_t unreadBytes = 0;    // bytes left over after the last complete frame's steps
+    // Each channel's steps in the parse's bits: a flag and a byte or a code each.
+    std::array<int64_t, registersPerFrame> stepBits{};
 };
 
 // Reads a compressed file as a player would: the mask, the initial values,

@@ -180,14 +180,18 @@ TEST_F(Lz16, BadInputAndBadOptionsGiveTheirMessages)
     writeFile(dir + "nine.vgm", {vgm::Frame{}, {1, 1, 1, 1, 1, 1, 1, 1, 1}});
     // Frame 1 of channel 0 copies from 254 frames before the first.
     std::ofstream(dir + "early.lz16") << std::string("\xFF") + std::string(12, '\0');
-    // Only channel 0 kept, 8 literals a control byte: 109,810 bytes, 97,601 frames.
-    std::string big = std::string("\xFF") + std::string(9, '\0');
-    for (int i = 0; i < 12200; ++i) big.append(1, '\xFF').append(8, '\x11');
-    std::ofstream(dir + "big.lz16") << big;
+    // Only channel 0 kept, nearly all literals: about 110,000 bytes, 97,601 frames.
+    std::mt19937 rng(5);
+    std::vector<vgm::Frame> noise(97601, vgm::Frame{});
+    for (vgm::Frame& frame : noise) frame[0] = static_cast<uint8_t>(rng());
+    writeFile(dir + "big.vgm", noise);
+    ASSERT_EQ(regsqueeze(dir + "big.vgm " + dir + "big.lz16"), 0);
+    writeFile(dir + "tune.vgm", testing_support::makeSong(rng, 600, testing_support::SongShape::Music));
+    ASSERT_EQ(regsqueeze(dir + "tune.vgm " + dir + "tune.lz16"), 0);
     const std::string p = LZ16_BINARY, big_to = " -o 8 -l 8 -m 1 " + dir + "big.lz16 " + dir + "out.";
     const std::string with = "' does not decode with offset 8, length 8, min 1: ";
     const std::pair<std::string, std::string> cases[] = {
-        {"", p + ": error, a command is needed: survey, vgm, sap or xex\nTry '" + p + " -h' for help.\n"},
+        {"", p + ": error, a command is needed: survey, vgm, sap, xex or info\nTry '" + p + " -h' for help.\n"},
         {"survey --bogus x.vgm", "error: unrecognised option '--bogus'\n"},
         {"survey " + dir + "none.vgm", "error: File '" + dir + "none.vgm' does not exist\n\n"},
         {"survey " + dir + "nine.vgm " + dir + "short.lz16", "error: File '" + dir + "short.lz16': Not a VGM file\n"},
@@ -201,6 +205,8 @@ TEST_F(Lz16, BadInputAndBadOptionsGiveTheirMessages)
          p + " vgm: '" + dir + "early.lz16" + with + "match before the first frame at frame 1\n"},
         {"sap -o 8 -l 8 -m 1 " + dir + "early.lz16 " + dir + "out.sap",
          p + " sap: '" + dir + "early.lz16" + with + "match before the first frame at frame 1\n"},
+        {"xex -o 8 -l 8 -m 2 " + dir + "tune.lz16 " + dir + "out.xex",
+         p + " xex: '" + dir + "tune.lz16' was made with -o 8 -l 8 -m 1, not -o 8 -l 8 -m 2\n"},
         {"sap --stereo" + big_to + "sap", p + " sap: '" + dir + "big.lz16' has an odd number of frames (97601), so "
                                           "it holds no whole pairs of chip 1 and chip 2 frames for --stereo\n"},
         {"vgm -r 1" + big_to + "vgm", p + " vgm: '" + dir + "big.lz16' is too long for a VGM file: 97601 frames at 1 a "
