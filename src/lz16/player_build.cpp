@@ -5,7 +5,7 @@
 #include "lz16/player_build.h"
 
 #include "cli/messages.h"
-#include "cli/removed_on_signal.h"
+#include "cli/temporary_folder.h"
 #include "lz16/embedded_file.h"
 #include "player_sources.h"
 
@@ -27,40 +27,6 @@ extern char** environ;
 namespace fs = std::filesystem;
 
 namespace {
-
-// A folder of its own under the system's temporary folder, removed with
-// everything in it when the object goes, or when a signal ends the program:
-// every file in it is named through the object first.
-class TemporaryFolder {
-public:
-    TemporaryFolder()
-    {
-        std::string name = (fs::temp_directory_path() / "lz16-XXXXXX").string();
-        const SignalsHeld held;
-        if (::mkdtemp(name.data()) == nullptr)
-            fail("can't make a temporary folder in '" + fs::temp_directory_path().string() + "'\n");
-        path_ = name;
-        removedOnSignal_.emplace(name, std::make_unique<RemovedOnSignal>(path_));
-    }
-    ~TemporaryFolder()
-    {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-    fs::path operator/(const std::string& name)
-    {
-        const fs::path file = path_ / name;
-        if (!removedOnSignal_.contains(file)) removedOnSignal_.emplace(file, std::make_unique<RemovedOnSignal>(file));
-        return file;
-    }
-
-private:
-    fs::path path_;
-    std::map<fs::path, std::unique_ptr<RemovedOnSignal>> removedOnSignal_;
-};
 
 // The program's path in PATH, or empty.
 std::string findInPath(const std::string& program)
@@ -152,7 +118,7 @@ private:
         if (!succeeded) fail(fs::path(arguments[0]).filename().string() + " failed on " + what + ":\n" + slurp(log));
     }
 
-    TemporaryFolder folder_;
+    TemporaryFolder folder_{"lz16"};
     std::string ca65_, ld65_;
     std::vector<std::string> objects_;
 };

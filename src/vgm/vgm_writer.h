@@ -39,6 +39,11 @@ private:
     bool written_[2]{};
 };
 
+// The sample at which songToVgm's step (a frame, or a pair with two chips)
+// of that number ends; the total is the song's steps. The header counts the
+// samples in 32 bits, and finish() throws std::length_error beyond them.
+uint64_t sampleAfterStep(int64_t steps, double frameRate);
+
 // A song as a VGM file for a player: frame 0 writes all nine registers,
 // every later frame those that changed, and one wait follows each frame,
 // which lasts 1/frameRate seconds (frameRate from 1 to 44,100) at 44,100
@@ -46,9 +51,4 @@ private:
 // keeps its tempo from start to end. With two chips the song's frames are
 // taken in pairs, chip 1's then chip 2's, as a dual-chip VGM file gives them,
 // and one wait follows each pair; a last frame without its pair is dropped.
-// The sample at which songToVgm's step (a frame, or a pair with two chips)
-// of that number ends; the total is the song's steps. The header counts the
-// samples in 32 bits, and finish() throws std::length_error beyond them.
-uint64_t sampleAfterStep(int64_t steps, double frameRate);
-
 std::vector<uint8_t> songToVgm(const RegisterStreamSet& song, uint32_t pokeyClock, double frameRate, int chips = 1);

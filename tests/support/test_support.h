@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/temporary_folder.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -8,17 +10,9 @@
 namespace testing_support {
 
 // A fresh directory under the system's temporary directory, removed with
-// everything in it when the object goes.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
+// everything in it when the object goes: the programs' own.
+struct TempDir : TemporaryFolder {
+    TempDir() : TemporaryFolder("regsqueeze-test") {}
 };
 
 void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
