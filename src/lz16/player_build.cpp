@@ -4,6 +4,7 @@
 // rings placed after it.
 #include "lz16/player_build.h"
 
+#include "atari/player_defines.h"
 #include "cli/messages.h"
 #include "cli/temporary_folder.h"
 #include "lz16/embedded_file.h"
@@ -42,13 +43,6 @@ std::string findInPath(const std::string& program)
     return "";
 }
 
-std::string hex(uint32_t value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "$%04X", value);
-    return text;
-}
-
 std::string slurp(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -84,9 +78,9 @@ public:
                                                                   const std::map<std::string, uint32_t>& imports)
     {
         const fs::path code = folder_ / "code.bin", labels = folder_ / "labels.txt";
-        std::vector<std::string> arguments{ld65_, "-C", (folder_ / "lz16_link.cfg").string(), "-S", hex(start),
+        std::vector<std::string> arguments{ld65_, "-C", (folder_ / "lz16_link.cfg").string(), "-S", hexAddress(start),
                                            "-o", code.string(), "-Ln", labels.string()};
-        for (const auto& [name, value] : imports) arguments.insert(arguments.end(), {"-D", name + "=" + hex(value)});
+        for (const auto& [name, value] : imports) arguments.insert(arguments.end(), {"-D", name + "=" + hexAddress(value)});
         arguments.insert(arguments.end(), objects_.begin(), objects_.end());
         run("the player", arguments);
         std::map<std::string, uint32_t> symbols;
@@ -137,12 +131,9 @@ PlayerProgram buildPlayer(const PlayerRecipe& recipe, const LoadedSong& song, co
 {
     Assembler assembler;
     const LzssSettings& lzss = recipe.settings.lzss;
-    const std::vector<std::string> defines{
-        "LZ_OFFSET_BITS=" + std::to_string(lzss.offsetBits), "LZ_LENGTH_BITS=" + std::to_string(lzss.lengthBits),
-        "LZ_MIN_MATCH=" + std::to_string(lzss.minMatchLength),
-        "LZ_OLD_FORMAT=" + std::to_string(recipe.settings.format.oldFormat),
-        "LZ_STEREO=" + std::to_string(recipe.stereo), "LZ_POKEY=" + hex(recipe.pokey),
-        "LZ_POKEY2=" + hex(recipe.pokey2)};
+    const std::vector<std::string> defines =
+        playerDefines({lzss.offsetBits, lzss.lengthBits, lzss.minMatchLength, recipe.settings.format.oldFormat,
+                       recipe.stereo, recipe.pokey, recipe.pokey2});
     assembler.assemble("lz16_player.s", defines);
     assembler.assemble(fs::path(recipe.wrapper).filename().string(), defines);
 

@@ -18,6 +18,7 @@ public:
     // offsetCode in 0 .. 2^offsetBits - 1, lengthCode in 0 .. 2^lengthBits - 1.
     void putMatchCode(int32_t offsetCode, int32_t lengthCode);
 
+    const std::vector<uint8_t>& bytes() const { return buffer_; }
     std::vector<uint8_t> takeBytes() { return std::move(buffer_); }
 
 private:
