@@ -66,6 +66,16 @@ void takeFileNames(const std::vector<std::string>& files, RunOptions& options)
 
 }  // namespace
 
+LzssSettings settingsFromWidths(std::optional<int> offset, std::optional<int> length, std::optional<int> minimum)
+{
+    LzssSettings settings = defaultSettings;
+    settings.offsetBits = offset.value_or(settings.offsetBits);
+    settings.lengthBits = length.value_or(settings.lengthBits);
+    settings.minMatchLength = minimum.value_or(settings.minMatchLength);
+    deriveAndValidate((offset ? offsetGiven : 0) | (length ? lengthGiven : 0), defaultSettings.codeBits(), settings);
+    return settings;
+}
+
 bool readCommandLine(int argc, char** argv, LzssSettings& settings, RunOptions& options)
 {
     invocationName = argc > 0 && argv[0] != nullptr ? argv[0] : "";

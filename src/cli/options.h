@@ -5,6 +5,7 @@
 #include "sap/sap_choices.h"
 
 #include <filesystem>
+#include <optional>
 
 // The flags and file names of one run.
 struct RunOptions {
@@ -21,3 +22,8 @@ struct RunOptions {
 // was printed and the run should end. A rule broken ends the process through
 // usageError; the option library's own errors are thrown.
 bool readCommandLine(int argc, char** argv, LzssSettings& settings, RunOptions& options);
+
+// The settings of -o, -l and -m as regsqueeze takes them: a width not given
+// follows from the other and 16 bits, and the defaults fill the rest. A rule
+// broken ends the run through usageError.
+LzssSettings settingsFromWidths(std::optional<int> offset, std::optional<int> length, std::optional<int> minimum);

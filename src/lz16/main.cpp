@@ -15,9 +15,8 @@ namespace {
 
 constexpr const char* usage =
     "Usage: lz16 survey [OPTION]... SONG...\n"
-    "  or:  lz16 vgm --offset O --length L --min M [OPTION]... IN.lz16 OUT.vgm\n"
-    "  or:  lz16 sap --offset O --length L --min M [OPTION]... IN.lz16 OUT.sap\n"
-    "  or:  lz16 xex --offset O --length L --min M [OPTION]... IN.lz16 OUT.xex\n"
+    "  or:  lz16 vgm|sap|xex --offset O --length L --min M [OPTION]... IN.lz16 OUT\n"
+    "  or:  lz16 vgm|sap|xex [OPTION]... SONG OUT\n"
     "  or:  lz16 info FILE.lz16\n";
 
 po::options_description described(const char* caption, OptionAdder addOptions)
@@ -50,9 +49,12 @@ void printHelp()
                  "            6502 player in a loop. Needs ca65 and ld65 (cc65).\n"
                  "  info      Lists the settings that FILE.lz16 was made with, as far as the\n"
                  "            file tells: those it fits, the likeliest first.\n"
+                 "vgm, sap and xex also take a SONG (.vgm, .vgz or .sap) and convert it as\n"
+                 "regsqueeze would, with regsqueeze's settings and their defaults.\n"
                  "\n"
               << described("Survey options", addSurveyOptions) << "\n"
               << described("The file's settings (vgm, sap, xex)", addFileSettingOptions) << "\n"
+              << described("A song's conversion (vgm, sap, xex)", addSongOptions) << "\n"
               << described("Vgm options", addVgmOptions) << "\n"
               << described("Vgm, sap and xex options", addChipOptions) << "\n"
               << described("Sap options", addSapOptions) << "\n"

@@ -16,15 +16,18 @@ namespace po = boost::program_options;
 namespace {
 
 constexpr const char* about =
-    "Usage: lz16 sap --offset O --length L --min M [OPTION]... IN.lz16 OUT.sap\n"
+    "Usage: lz16 sap [OPTION]... IN OUT.sap\n"
     "Writes OUT.sap, a SAP file (type B) whose INIT and PLAYER routines are the\n"
-    "6502 player built for the given settings, with IN.lz16 in it. Each PLAYER call\n"
-    "writes the registers of the frame decoded on the call before, then decodes the\n"
-    "next; at the end the song starts over. TIME gives the song's length. With\n"
-    "--registers, writes the decoded frames instead (type R), and builds no player.\n"
-    "The player is built with ca65 and ld65 from the cc65 package. A file that\n"
-    "cannot be decoded with these settings, or that does not fit in memory, is an\n"
-    "error, and then no file is written.\n";
+    "6502 player built for the settings, with IN in it. IN is a .lz16 file, made\n"
+    "with the settings given (--offset, --length, --min), or a song (VGM, VGZ or\n"
+    "SAP), converted as regsqueeze would with the settings and options given; a\n"
+    "SAP tune keeps its FASTPLAY, NTSC, NAME and AUTHOR unless options say\n"
+    "otherwise. Each PLAYER call writes the registers of the frame decoded on the\n"
+    "call before, then decodes the next; at the end the song starts over. TIME\n"
+    "gives the song's length. With --registers, writes the decoded frames instead\n"
+    "(type R), and builds no player. The player is built with ca65 and ld65 from\n"
+    "the cc65 package. A file that cannot be decoded with these settings, or that\n"
+    "does not fit in memory, is an error, and then no file is written.\n";
 
 // The player writes the registers to a shadow in page 2; the code follows it
 // from $0220. Everything else is RAM but the chips' $D000-$D7FF.
@@ -55,6 +58,18 @@ std::string tagText(const po::variables_map& given, const char* name)
     return text;
 }
 
+// FASTPLAY must leave a call time enough for the player's worst.
+bool fastplayFits(const SapHeader& header)
+{
+    return header.fastplay >= fewestLines(header.stereo) && header.fastplay <= palScanLines;
+}
+
+std::string playerNeeds(bool stereo)
+{
+    return formatText("a PLAYER call%s takes up to %d cycles, %d scan lines", stereo ? " for two chips" : "",
+                      worstCallCycles[stereo], fewestLines(stereo));
+}
+
 }  // namespace
 
 void addChipOptions(po::options_description& options)
@@ -79,25 +94,40 @@ void addSapOptions(po::options_description& options)
 void runSap(int argc, char** argv)
 {
     po::variables_map given;
-    if (!parseCommandLine(argc, argv, {addFileSettingOptions, addChipOptions, addSapOptions}, about, given)) return;
-    const FileSettings settings = readFileSettings(given);
+    if (!parseCommandLine(argc, argv, {addFileSettingOptions, addSongOptions, addChipOptions, addSapOptions}, about,
+                          given))
+        return;
+    if (given.count("fastplay") && given.count("ntsc")) usageError("give --fastplay or --ntsc, not both");
     SapHeader header;
-    header.author = tagText(given, "author");
-    header.name = tagText(given, "name");
-    header.ntsc = given.count("ntsc") != 0;
-    header.stereo = given.count("stereo") != 0;
-    if (given.count("fastplay")) {
-        if (header.ntsc) usageError("give --fastplay or --ntsc, not both");
-        header.fastplay = given["fastplay"].as<int>();
-        const int fewest = fewestLines(header.stereo);
-        if (header.fastplay < fewest || header.fastplay > palScanLines)
-            usageError(formatText("--fastplay should be from %d to 312: a PLAYER call%s takes up to %d cycles, %d scan lines",
-                                  fewest, header.stereo ? " for two chips" : "", worstCallCycles[header.stereo], fewest)
+    // Checked before the file is read, and again when the song is for two chips.
+    const auto checkFastplay = [&] {
+        if (given.count("fastplay") && !fastplayFits(header))
+            usageError(formatText("--fastplay should be from %d to 312: %s", fewestLines(header.stereo),
+                                  playerNeeds(header.stereo).c_str())
                            .c_str());
-    }
+    };
+    header.fastplay = given.count("fastplay") ? given["fastplay"].as<int>() : 0;
+    header.stereo = given.count("stereo") != 0;
+    checkFastplay();
+    const std::string author = tagText(given, "author"), name = tagText(given, "name");
     const auto [in, out] = inputAndOutput(given);
-    const LoadedSong song = loadSong(in, out, settings);
-    if (header.stereo) requireWholePairs(song, in);
+    const LoadedSong song = loadSong(in, out, given);
+    const FileSettings& settings = song.settings;
+    header.stereo = playsOnTwoChips(song, in, given);
+    checkFastplay();
+    header.author = given.count("author") || !song.sap ? author : song.sap->author;
+    header.name = given.count("name") || !song.sap ? name : song.sap->name;
+    header.ntsc = given.count("ntsc") != 0;
+    if (song.sap && !given.count("fastplay") && !given.count("ntsc")) {
+        header.ntsc = song.sap->ntsc;
+        if (song.sap->scanLines != header.lines()) {
+            header.fastplay = song.sap->scanLines;
+            if (!fastplayFits(header) && !given.count("registers"))
+                failAbout(in, formatText("plays a frame every %d scan lines, and %s: convert it with --tv-frames, "
+                                         "or give --fastplay",
+                                         header.fastplay, playerNeeds(header.stereo).c_str()));
+        }
+    }
     header.calls = song.frames.frameCount() / (header.stereo ? 2 : 1);
 
     std::vector<uint8_t> body;

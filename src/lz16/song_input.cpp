@@ -2,25 +2,45 @@
 
 #include "cli/input_file.h"
 #include "cli/messages.h"
+#include "cli/options.h"
+#include "cli/sap_options.h"
+#include "conversion/conversion.h"
 #include "lzss/decoder.h"
 #include "lzss/setting_fit.h"
+#include "sap/sap_file.h"
+#include "vgm/gzip_input.h"
 
+#include <cstdio>
+#include <optional>
 
 namespace po = boost::program_options;
 
-std::string FileSettings::described() const
+namespace {
+
+constexpr uint8_t vgmSignature[] = {'V', 'g', 'm', ' '};
+
+// A song is told by its first bytes: a VGM file, a gzip-compressed one or a
+// SAP file. Anything else is taken for a .lz16 file, which has no signature.
+bool isSong(std::span<const uint8_t> file)
 {
-    return " with offset " + std::to_string(lzss.offsetBits) + ", length " + std::to_string(lzss.lengthBits) +
-           ", min " + std::to_string(lzss.minMatchLength) + (format.oldFormat ? ", old format" : "");
+    const bool vgm = file.size() >= 4 && std::equal(std::begin(vgmSignature), std::end(vgmSignature), file.begin());
+    const bool sapLine = file.size() >= 4 && file[0] == 'S' && file[1] == 'A' && file[2] == 'P' &&
+                         (file[3] == '\r' || file[3] == '\n');
+    return vgm || sapLine || isGzip(file);
 }
 
-void addFileSettingOptions(po::options_description& options)
+std::optional<int> givenInt(const po::variables_map& given, const char* name)
 {
-    options.add_options()
-        ("offset,o", po::value<int>()->value_name("O"), "Match offset bits the file was written with")
-        ("length,l", po::value<int>()->value_name("L"), "Match length bits the file was written with")
-        ("min,m", po::value<int>()->value_name("M"), "Minimum match length the file was written with")
-        ("old,x", "The file is in the old format (regsqueeze -x)");
+    if (!given.count(name)) return std::nullopt;
+    return given[name].as<int>();
+}
+
+// The options only a song takes.
+bool songOptionsGiven(const po::variables_map& given)
+{
+    for (const char* name : {"trim", "song", "seconds", "tv-frames"})
+        if (given.count(name)) return true;
+    return false;
 }
 
 FileSettings readFileSettings(const po::variables_map& given)
@@ -35,18 +55,51 @@ FileSettings readFileSettings(const po::variables_map& given)
     return settings;
 }
 
-std::pair<std::string, std::string> inputAndOutput(const po::variables_map& given)
+// The song converted in memory as regsqueeze converts it, its notices printed.
+LoadedSong convertGivenSong(std::vector<uint8_t> input, const std::string& in, const po::variables_map& given)
 {
-    const auto files =
-        given.count("files") ? given["files"].as<std::vector<std::string>>() : std::vector<std::string>{};
-    if (files.size() != 2) usageError("one input file and one output file expected");
-    return {files[0], files[1]};
+    ConversionRequest request;
+    request.settings = settingsFromWidths(givenInt(given, "offset"), givenInt(given, "length"), givenInt(given, "min"));
+    request.format.oldFormat = given.count("old") != 0;
+    request.trim = given.count("trim") != 0;
+    request.inputName = in;
+    request.sap = readSapChoices(given);
+    refuseSapChoicesForOtherInput(request.sap, input, in);
+
+    LoadedSong song;
+    if (isSap(input)) {
+        const SapFile sap = readSapFile(input, in);
+        song.sap = SapFacts{request.sap.tvFrames ? scanLinesPerTvFrame(sap) : sap.fastplay, sap.ntsc, sap.name,
+                            sap.author};
+    }
+    Notices captureNotices;
+    RegisterStreamSet frames = captureSong(input, in, request.sap, captureNotices);
+    std::vector<uint8_t>().swap(input);
+    Conversion conversion = convertFrames(std::move(frames), std::move(captureNotices), request);
+    // What trimming did, a line each, and the warnings about the input; the
+    // compression's own notes are regsqueeze's to show.
+    for (const Notice& notice : conversion.notices) {
+        if (notice.kind == Notice::Kind::Trimming)
+            std::fputs((invocationName + ": " + notice.text + (notice.text.ends_with('\n') ? "" : "\n")).c_str(), stderr);
+        else if (notice.kind == Notice::Kind::Warning && !notice.file.empty())
+            std::fputs(describe(notice).c_str(), stderr);
+    }
+    if (conversion.song.frameCount() == 0) failAbout(in, "is completely silent once trimmed: nothing to play");
+    if (!conversion.decodesBack) fail("internal error: the conversion does not decode to the song; nothing written\n");
+    song.file = std::move(conversion.file.bytes);
+    song.chips = conversion.song.chips;
+    song.frames = std::move(conversion.song);
+    song.settings = {request.settings, request.format};
+    song.converted = true;
+    return song;
 }
 
-LoadedSong loadSong(const std::string& in, const std::string& out, const FileSettings& settings)
+// The .lz16 file decoded as a player built for the settings would.
+LoadedSong decodeGivenFile(std::vector<uint8_t> file, const std::string& in, const FileSettings& settings)
 {
-    LoadedSong song{loadInputFile(in), {}};
-    refuseOutputOverInput(in, out);
+    LoadedSong song;
+    song.file = std::move(file);
+    song.settings = settings;
     // One frame more than a song may have shows a file that would go on.
     DecodedSong decoded = decodeCompressedFile(song.file, settings.lzss, settings.format, maximumFrames + 1);
     const std::string with = settings.described();
@@ -74,10 +127,55 @@ LoadedSong loadSong(const std::string& in, const std::string& out, const FileSet
     return song;
 }
 
-void requireWholePairs(const LoadedSong& song, const std::string& in)
+}  // namespace
+
+std::string FileSettings::described() const
 {
+    return " with offset " + std::to_string(lzss.offsetBits) + ", length " + std::to_string(lzss.lengthBits) +
+           ", min " + std::to_string(lzss.minMatchLength) + (format.oldFormat ? ", old format" : "");
+}
+
+void addFileSettingOptions(po::options_description& options)
+{
+    options.add_options()
+        ("offset,o", po::value<int>()->value_name("O"), "Match offset bits the file was written with (a song: regsqueeze's)")
+        ("length,l", po::value<int>()->value_name("L"), "Match length bits the file was written with (a song: regsqueeze's)")
+        ("min,m", po::value<int>()->value_name("M"), "Minimum match length the file was written with (a song: regsqueeze's)")
+        ("old,x", "The file is in the old format (regsqueeze -x)");
+}
+
+void addSongOptions(po::options_description& options)
+{
+    options.add_options()("trim,t", "A song: trims silence and cuts it at its first loop (regsqueeze -t)");
+    addSapInputOptions(options);
+}
+
+std::pair<std::string, std::string> inputAndOutput(const po::variables_map& given)
+{
+    const auto files =
+        given.count("files") ? given["files"].as<std::vector<std::string>>() : std::vector<std::string>{};
+    if (files.size() != 2) usageError("one input file and one output file expected");
+    return {files[0], files[1]};
+}
+
+LoadedSong loadSong(const std::string& in, const std::string& out, const po::variables_map& given)
+{
+    std::vector<uint8_t> file = loadInputFile(in);
+    refuseOutputOverInput(in, out);
+    if (isSong(file)) return convertGivenSong(std::move(file), in, given);
+    if (songOptionsGiven(given))
+        usageError(("-t, --song, --seconds and --tv-frames are for songs, and '" + in + "' is a .lz16 file").c_str());
+    return decodeGivenFile(std::move(file), in, readFileSettings(given));
+}
+
+bool playsOnTwoChips(const LoadedSong& song, const std::string& in, const po::variables_map& given)
+{
+    const bool stereo = song.converted ? song.chips == 2 : given.count("stereo") != 0;
+    if (song.converted && song.chips == 1 && given.count("stereo"))
+        failAbout(in, "is a song for one chip: --stereo is for a song for two");
     const int32_t frames = song.frames.frameCount();
-    if (frames % 2 != 0)
+    if (stereo && frames % 2 != 0)
         failAbout(in, "has an odd number of frames (" + std::to_string(frames) +
                           "), so it holds no whole pairs of chip 1 and chip 2 frames for --stereo");
+    return stereo;
 }

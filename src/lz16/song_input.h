@@ -6,6 +6,7 @@
 #include <boost/program_options.hpp>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,25 +20,44 @@ struct FileSettings {
     std::string described() const;
 };
 
+// -o, -l, -m and -x: the settings of a .lz16 file, or those to convert a
+// song with.
 void addFileSettingOptions(boost::program_options::options_description& options);
 
-// Ends the run with a usage error unless all three widths are given and accepted.
-FileSettings readFileSettings(const boost::program_options::variables_map& given);
+// What a song (not a .lz16 file) is converted with: -t and the SAP choices.
+void addSongOptions(boost::program_options::options_description& options);
 
 // The "files" arguments, which must be one input and one output.
 std::pair<std::string, std::string> inputAndOutput(const boost::program_options::variables_map& given);
 
-struct LoadedSong {
-    std::vector<uint8_t> file;  // the .lz16 file as it is
-    RegisterStreamSet frames;   // what it decodes to
+// What a SAP file tells about its music, for the commands that play it.
+struct SapFacts {
+    int scanLines = 0;  // from one frame to the next, as captured
+    bool ntsc = false;
+    std::string name, author;
 };
 
-// Loads the file named in and decodes it as a player built for the settings
-// would, refusing an output that is the input. Ends the run with a message
-// naming the file when it does not decode, holds no whole frame or decodes to
-// more than a song may have; warns about bytes left over after the last frame.
-LoadedSong loadSong(const std::string& in, const std::string& out, const FileSettings& settings);
+struct LoadedSong {
+    std::vector<uint8_t> file;  // the .lz16 file, as given or as converted from the song
+    RegisterStreamSet frames;   // what it decodes to
+    FileSettings settings;
+    bool converted = false;     // the input was a song, converted in memory
+    int32_t chips = 1;          // of a converted song; a .lz16 file does not say
+    std::optional<SapFacts> sap;
+};
 
-// Ends the run naming the file when a song for two chips, whose frames
-// alternate chip 1 and chip 2, has an odd number of frames.
-void requireWholePairs(const LoadedSong& song, const std::string& in);
+// Loads the file named in, refusing an output that is the input. A VGM,
+// gzip or SAP file (told by its first bytes) is converted as regsqueeze
+// would with the options given, its notices printed; anything else is read
+// as a .lz16 file made with the settings given, all three of which are then
+// needed, and decoded as a player built for them would. Ends the run with a
+// message naming the file when it does not decode, holds no whole frame,
+// decodes to more than a song may have or was made with other settings;
+// warns about a file that fits no setting and about bytes left over.
+LoadedSong loadSong(const std::string& in, const std::string& out, const boost::program_options::variables_map& given);
+
+// Whether to play the song on two chips: a converted song says so itself
+// (--stereo on a song for one chip ends the run); for a .lz16 file, --stereo.
+// A song for two chips, whose frames alternate chip 1 and chip 2, must then
+// have an even number of frames, or the run ends naming the file.
+bool playsOnTwoChips(const LoadedSong& song, const std::string& in, const boost::program_options::variables_map& given);

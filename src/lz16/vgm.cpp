@@ -10,6 +10,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,13 +19,15 @@ namespace po = boost::program_options;
 namespace {
 
 constexpr const char* about =
-    "Usage: lz16 vgm --offset O --length L --min M [OPTION]... IN.lz16 OUT.vgm\n"
-    "Decodes IN.lz16 as a player built for the given settings and format would, and\n"
-    "writes its frames as OUT.vgm, a VGM 1.71 file for one POKEY chip: the first frame\n"
-    "sets all nine registers, every later frame the registers that changed, and a\n"
-    "wait of 1/HZ seconds follows each frame. With --stereo the file is for two\n"
-    "chips: the frames go in pairs, chip 1's then chip 2's, one wait after each\n"
-    "pair, and a song of an odd number of frames is an error. OUT is\n"
+    "Usage: lz16 vgm [OPTION]... IN OUT.vgm\n"
+    "Writes the frames of IN as OUT.vgm, a VGM 1.71 file for one POKEY chip: the\n"
+    "first frame sets all nine registers, every later frame the registers that\n"
+    "changed, and a wait of 1/HZ seconds follows each frame. IN is a .lz16 file,\n"
+    "decoded as a player built for the settings given (--offset, --length, --min)\n"
+    "would, or a song (VGM, VGZ or SAP), converted as regsqueeze would with the\n"
+    "settings and options given. With --stereo, or a song for two chips, the file\n"
+    "is for two chips: the frames go in pairs, chip 1's then chip 2's, one wait\n"
+    "after each pair, and a song of an odd number of frames is an error. OUT is\n"
     "gzip-compressed when its name ends in .vgz. The song ends where the data runs\n"
     "out. A file that cannot be decoded with these settings is an error, and then\n"
     "no file is written.\n";
@@ -44,24 +47,29 @@ bool endsWithVgz(const std::string& name)
 void addVgmOptions(po::options_description& options)
 {
     options.add_options()
-        ("rate,r", po::value<double>()->value_name("HZ"), "Frames per second, from 1 to 44100 (default 50)")
+        ("rate,r", po::value<double>()->value_name("HZ"), "Frames per second, from 1 to 44100 (default 50, or a SAP tune's own)")
         ("clock,c", po::value<long long>()->value_name("HZ"), ("POKEY clock in the VGM header (default " + std::to_string(palClockHz) + ")").c_str());
 }
 
 void runVgm(int argc, char** argv)
 {
     po::variables_map given;
-    if (!parseCommandLine(argc, argv, {addFileSettingOptions, addChipOptions, addVgmOptions}, about, given)) return;
-    const FileSettings settings = readFileSettings(given);
-    const double rate = given.count("rate") ? given["rate"].as<double>() : defaultRate;
-    if (!(rate >= 1 && rate <= 44100)) usageError("the frame rate should be from 1 to 44100 Hz");
+    if (!parseCommandLine(argc, argv, {addFileSettingOptions, addSongOptions, addChipOptions, addVgmOptions}, about,
+                          given))
+        return;
+    const std::optional<double> givenRate =
+        given.count("rate") ? std::optional(given["rate"].as<double>()) : std::nullopt;
+    if (givenRate && !(*givenRate >= 1 && *givenRate <= 44100)) usageError("the frame rate should be from 1 to 44100 Hz");
     const long long clock = given.count("clock") ? given["clock"].as<long long>() : palClockHz;
     // Bit 30 of the header's clock marks a second chip; bit 31 is reserved.
     if (clock < 1 || clock > 0x3FFFFFFF) usageError("the POKEY clock should be from 1 to 1073741823 Hz");
     const auto [in, out] = inputAndOutput(given);
-    const LoadedSong song = loadSong(in, out, settings);
-    const bool stereo = given.count("stereo") != 0;
-    if (stereo) requireWholePairs(song, in);
+    const LoadedSong song = loadSong(in, out, given);
+    const bool stereo = playsOnTwoChips(song, in, given);
+    // A SAP tune's frames come at its own rate.
+    const double rate = givenRate ? *givenRate
+                        : song.sap ? (song.sap->ntsc ? ntscClock : palClock) / (song.sap->scanLines * cyclesPerScanLine)
+                                   : defaultRate;
 
     const int32_t steps = song.frames.frameCount() / (stereo ? 2 : 1);
     if (const uint64_t samples = sampleAfterStep(steps, rate); samples > UINT32_MAX)

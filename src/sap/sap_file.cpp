@@ -80,6 +80,11 @@ public:
             sap.songs = static_cast<int>(bounded(tag, argument, 10, 1, mostSubsongs));
         } else if (tag == "DEFSONG") {
             sap.defaultSong = static_cast<int>(bounded(tag, argument, 10, 0, mostSubsongs - 1));
+        } else if (tag == "NAME" || tag == "AUTHOR") {
+            // Quoted text; the quotes are left out.
+            std::string_view text = argument;
+            if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
+            (tag == "NAME" ? sap.name : sap.author) = std::string(text);
         } else if (tag == "TIME") {
             const auto seconds = duration(argument);
             if (!seconds) badValue(tag, argument);

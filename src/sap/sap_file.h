@@ -29,6 +29,7 @@ struct SapFile {
     std::optional<uint16_t> init, music, player;
     int songs = 1;
     int defaultSong = 0;
+    std::string name, author;                    // as the header gives them, without the quotes
     std::vector<std::optional<double>> seconds;  // each subsong's TIME, if it has one
     std::vector<SapSegment> segments;            // TYPE B and C: the program
     std::span<const uint8_t> registerBytes;      // TYPE R: everything after the header

@@ -1,4 +1,5 @@
 // lz16 run as a process, checked against regsqueeze run as a process.
+#include "sap_songs.h"
 #include "songs.h"
 #include "vgm_writer.h"
 
@@ -197,7 +198,7 @@ TEST_F(Lz16, BadInputAndBadOptionsGiveTheirMessages)
         {"survey " + dir + "nine.vgm " + dir + "short.lz16", "error: File '" + dir + "short.lz16': Not a VGM file\n"},
         {"survey --max-buffer 8 " + dir + "nine.vgm",
          p + " survey: no setting's buffer fits in 8 bytes; the smallest needs 9\n"},
-        {"vgm -o 8 -l 8 in out", p + " vgm: error, the file's settings are needed: --offset, --length and --min\n"
+        {"vgm -o 8 -l 8 " + dir + "tune.lz16 out", p + " vgm: error, the file's settings are needed: --offset, --length and --min\n"
                                  "Try '" + p + " vgm -h' for help.\n"},
         {"vgm -o 8 -l 8 -m 1 " + dir + "short.lz16 " + dir + "out.vgm",
          p + " vgm: '" + dir + "short.lz16" + with + "initial values cut short\n"},
@@ -213,6 +214,10 @@ TEST_F(Lz16, BadInputAndBadOptionsGiveTheirMessages)
                                         "second last 4304204100 samples, and the header counts at most 4294967295\n"},
         {"sap --stereo --fastplay 36" + big_to + "sap", p + " sap: error, --fastplay should be from 37 to 312: a PLAYER "
                                                   "call for two chips takes up to 4136 cycles, 37 scan lines\nTry '" + p + " sap -h' for help.\n"},
+        {"xex --stereo " + dir + "tune.vgm " + dir + "out.xex",
+         p + " xex: '" + dir + "tune.vgm' is a song for one chip: --stereo is for a song for two\n"},
+        {"vgm -t" + big_to + "vgm", p + " vgm: error, -t, --song, --seconds and --tv-frames are for songs, and '" +
+                                       dir + "big.lz16' is a .lz16 file\nTry '" + p + " vgm -h' for help.\n"},
         {"PATH= xex" + big_to + "xex", p + " xex: building the player needs ca65 and ld65 from the cc65 package, "
                                        "and ca65 is not in PATH\n"},
 #ifdef LZ16_HAS_CC65
@@ -262,6 +267,41 @@ TEST_F(Lz16, FailedAndInterruptedWritesKeepTheOldOutput)
         std::set<std::string> names;
         for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
         EXPECT_EQ(names, (std::set<std::string>{"bin", "err", "old", "out", "song.lz16", "song.vgm"})) << command;
+    }
+}
+
+// A song given to lz16 is converted as regsqueeze converts it: the output
+// is the one the .lz16 file gives, with the song's chips and, for a SAP
+// tune, its rate, name and author.
+TEST_F(Lz16, SongsGiveWhatTheirFilesGive)
+{
+    std::mt19937 rng(6);
+    writeFile(dir + "one.vgm", testing_support::makeSong(rng, 700, testing_support::SongShape::Music));
+    writeFile(dir + "two.vgm", testing_support::makeSong(rng, 800, testing_support::SongShape::Music), 2);
+    const std::vector<uint8_t> tune =
+        sap_songs::countingTune('B', {"FASTPLAY 156", "NAME \"Tune\"", "AUTHOR \"Me\"", "TIME 00:04"});
+    std::ofstream(dir + "tune.sap", std::ios::binary) << std::string(tune.begin(), tune.end());
+    // The song, what regsqueeze is given, and what lz16 is given with its file.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"one.vgm vgm", "-t -o 7 -l 5", "-o 7 -l 5 -m 1"},
+        {"one.vgm vgm", "-x -o 4", "-o 4 -l 12 -m 1 -x"},
+        {"two.vgm vgm", "", "-o 8 -l 8 -m 1 --stereo"},
+        {"two.vgm sap --registers", "-m 2 -t", "-o 8 -l 8 -m 2 --stereo"},
+        {"tune.sap sap --registers", "", "-o 8 -l 8 -m 1 --name Tune --author Me --fastplay 156"},
+        {"tune.sap sap --registers", "--tv-frames --seconds 2", "-o 8 -l 8 -m 1 --name Tune --author Me"},
+#ifdef LZ16_HAS_CC65
+        {"tune.sap sap", "--song 0", "-o 8 -l 8 -m 1 --name Tune --author Me --fastplay 156"},
+        {"two.vgm xex", "-o 9 -l 7", "-o 9 -l 7 -m 1 --stereo"},
+#endif
+    };
+    for (const auto& [songAndCommand, conversion, settings] : cases) {
+        const std::string song = dir + songAndCommand.substr(0, songAndCommand.find(' '));
+        const std::string command = songAndCommand.substr(songAndCommand.find(' ') + 1);
+        ASSERT_EQ(regsqueeze(conversion + " " + song + " " + dir + "song.lz16"), 0) << songAndCommand;
+        ASSERT_EQ(lz16(command + " " + settings + " " + dir + "song.lz16 " + dir + "fromFile").status, 0);
+        const Outcome direct = lz16(command + " " + conversion + " " + song + " " + dir + "fromSong");
+        ASSERT_EQ(direct.status, 0) << songAndCommand << direct.err;
+        EXPECT_TRUE(slurp(dir + "fromSong") == slurp(dir + "fromFile")) << songAndCommand << " " << conversion;
     }
 }
 
