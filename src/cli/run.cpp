@@ -17,6 +17,8 @@ void runConversion(int argc, char** argv)
     if (!readCommandLine(argc, argv, request.settings, options)) return;
     request.format = options.format;
     request.trim = options.trim;
+    request.loop = options.loop;
+    request.loopFrame = options.loopFrame;
     request.inputName = options.inputPath.string();
     request.sap = options.sap;
 
