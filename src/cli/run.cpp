@@ -26,7 +26,7 @@ void runConversion(int argc, char** argv)
     refuseSapChoicesForOtherInput(request.sap, input, request.inputName);
     refuseOutputOverInput(options.inputPath, options.outputPath);
     Notices captureNotices;
-    RegisterStreamSet song = captureSong(input, request.inputName, request.sap, captureNotices);
+    RegisterStreamSet song = captureSong(input, request.inputName, sapChoicesFor(request), captureNotices);
     std::vector<uint8_t>().swap(input);  // the file's bytes are not needed once its frames are read
     const Conversion conversion = convertFrames(std::move(song), std::move(captureNotices), request);
     printNotices(conversion.notices, true, options.verbosity);

@@ -107,9 +107,16 @@ Conversion convertFrames(RegisterStreamSet song, Notices notices, const Conversi
     return conversion;
 }
 
+SapChoices sapChoicesFor(const ConversionRequest& request)
+{
+    SapChoices sap = request.sap;
+    sap.forLoopSearch = request.loop && !request.loopFrame;
+    return sap;
+}
+
 Conversion convertSong(std::span<const uint8_t> input, const ConversionRequest& request)
 {
     Notices notices;
-    RegisterStreamSet song = captureSong(input, request.inputName, request.sap, notices);
+    RegisterStreamSet song = captureSong(input, request.inputName, sapChoicesFor(request), notices);
     return convertFrames(std::move(song), std::move(notices), request);
 }

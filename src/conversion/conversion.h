@@ -37,6 +37,10 @@ struct Conversion {
     std::optional<int32_t> loopFrame;  // where a looping song starts again
 };
 
+// The SAP choices a request plays a SAP file with: long enough for the loop
+// search when the loop comes from it.
+SapChoices sapChoicesFor(const ConversionRequest& request);
+
 // The whole conversion in memory: a VGM file (plain or gzip-compressed) or a
 // SAP file in,
 // the compressed file, its report figures and the notices out. Throws Ex

@@ -42,8 +42,9 @@ FrameCaptures captureSapFrames(std::span<const uint8_t> file, const SapChoices& 
     const int32_t chips = sap.stereo ? 2 : 1;
     if (sap.type == SapType::R) return {registerFrames(sap, name, notices), chips, -1, {}};
 
-    double seconds = choices.seconds.value_or(sap.seconds[song].value_or(defaultSeconds));
-    if (!choices.seconds && !sap.seconds[song])
+    double seconds = choices.seconds.value_or(
+        choices.forLoopSearch ? loopSearchSeconds : sap.seconds[song].value_or(defaultSeconds));
+    if (!choices.seconds && !choices.forLoopSearch && !sap.seconds[song])
         notices.push_back({Notice::Kind::Warning,
                            formatText("gives no TIME for subsong %d: playing %g seconds\n", song, defaultSeconds), name});
     if (choices.mostSeconds > 0) seconds = std::min(seconds, choices.mostSeconds);
