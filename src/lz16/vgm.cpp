@@ -7,9 +7,12 @@
 #include "cli/messages.h"
 #include "lz16/commands.h"
 #include "lz16/song_input.h"
+#include "lzss/decoder.h"
+#include "lzss/output_check.h"
 
 #include <cctype>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,7 +30,10 @@ constexpr const char* about =
     "pair, and a song of an odd number of frames is an error. OUT is\n"
     "gzip-compressed when its name ends in .vgz. The song ends where the data runs\n"
     "out. A file that cannot be decoded with these settings is an error, and then\n"
-    "no file is written.\n";
+    "no file is written. With --loop-frame N the song loops from frame N (a pair's\n"
+    "first with --stereo) to its end, and the header's loop offset and loop sample\n"
+    "count say so; a file that does not restart right at N, decoded as a player\n"
+    "goes back there with its rings kept, is refused: make it with regsqueeze --loop.\n";
 
 constexpr double defaultRate = 50;
 
@@ -45,7 +51,8 @@ void addVgmOptions(po::options_description& options)
 {
     options.add_options()
         ("rate,r", po::value<double>()->value_name("HZ"), "Frames per second, from 1 to 44100 (default 50)")
-        ("clock,c", po::value<long long>()->value_name("HZ"), ("POKEY clock in the VGM header (default " + std::to_string(palClockHz) + ")").c_str());
+        ("clock,c", po::value<long long>()->value_name("HZ"), ("POKEY clock in the VGM header (default " + std::to_string(palClockHz) + ")").c_str())
+        ("loop-frame", po::value<long long>()->value_name("N"), "The song loops from frame N to its end");
 }
 
 void runVgm(int argc, char** argv)
@@ -69,7 +76,24 @@ void runVgm(int argc, char** argv)
                                  "counts at most %u",
                                  steps, stereo ? "pairs of frames" : "frames", rate,
                                  static_cast<unsigned long long>(samples), UINT32_MAX));
-    std::vector<uint8_t> vgm = songToVgm(song.frames, static_cast<uint32_t>(clock), rate, stereo ? 2 : 1);
+    int32_t loopStep = -1;
+    if (given.count("loop-frame")) {
+        const long long frame = given["loop-frame"].as<long long>();
+        const int32_t frames = song.frames.frameCount();
+        if (frame < 0 || frame >= frames)
+            failAbout(in, formatText("has %d frames: --loop-frame %lld lies outside the song", frames, frame));
+        if (stereo && frame % 2 != 0)
+            failAbout(in, formatText("is for two chips, whose frames come in pairs: --loop-frame %lld is not the first "
+                                     "frame of a pair", frame));
+        const auto loopFrame = static_cast<int32_t>(frame);
+        const std::optional<LoopRestart> restart =
+            findLoopRestart(song.file, settings.lzss, settings.format, loopFrame);
+        if (!restart || !loopsToSong(song.file, song.frames, settings.lzss, settings.format, *restart))
+            failAbout(in, formatText("does not restart right at frame %d: the frames after the restart differ. "
+                                     "Convert the song with regsqueeze --loop-frame %d (or --loop)", loopFrame, loopFrame));
+        loopStep = loopFrame / (stereo ? 2 : 1);
+    }
+    std::vector<uint8_t> vgm = songToVgm(song.frames, static_cast<uint32_t>(clock), rate, stereo ? 2 : 1, loopStep);
     if (endsWithVgz(out)) vgm = gzipBytes(vgm);
     OutputFile(out).writeAndClose(vgm);
 }
