@@ -14,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
 #include <utility>
@@ -37,11 +38,12 @@ const std::vector<uint8_t>& streamOf(Shape shape)
     return found->second;
 }
 
-void fast(benchmark::State& state, LzssSettings settings, Shape shape)
+// loopStart: the parse of a looping song that goes back there.
+void fast(benchmark::State& state, LzssSettings settings, Shape shape, std::optional<int32_t> loopStart)
 {
     const std::vector<uint8_t>& stream = streamOf(shape);
     OptimalParser parser(settings);
-    parser.build(stream);
+    parser.build(stream, loopStart);
     for (auto _ : state) {
         parser.parse(false);
         benchmark::DoNotOptimize(parser.cost(0));
@@ -66,7 +68,16 @@ int main(int argc, char** argv)
     for (const LzssSettings& settings : benchSettings) {
         for (Shape shape : stream_shapes::allShapes) {
             const std::string name = settingName(settings) + "/" + stream_shapes::name(shape);
-            benchmark::RegisterBenchmark(("fast/" + name).c_str(), fast, settings, shape)
+            benchmark::RegisterBenchmark(("fast/" + name).c_str(), fast, settings, shape, std::nullopt)
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
+    // A looping song's parse, the loop starting a quarter of the way in.
+    for (const LzssSettings& settings : benchSettings) {
+        for (Shape shape : {Shape::SongLike, Shape::RandomOf4}) {
+            const std::string name = settingName(settings) + "/" + stream_shapes::name(shape);
+            benchmark::RegisterBenchmark(("looping/" + name).c_str(), fast, settings, shape,
+                                         std::optional<int32_t>(positions / 4))
                 ->Unit(benchmark::kMillisecond);
         }
     }

@@ -3,6 +3,7 @@
 #include "cli/input_file.h"
 #include "cli/sap_options.h"
 #include "cli/messages.h"
+#include "streams/register_streams.h"
 
 #include <boost/program_options.hpp>
 
@@ -99,7 +100,9 @@ bool readCommandLine(int argc, char** argv, LzssSettings& settings, RunOptions& 
         ("sixteen,6", "Sets default 16 bit match size")
         ("end,e", "Don't force a literal at end of stream")
         ("old,x", "Old format with initial data only for skipped channels")
-        ("trim,t", "Tries to trim SAP-R file before compressing");
+        ("trim,t", "Tries to trim SAP-R file before compressing")
+        ("loop", "Makes a looping song: after its end it plays again from its loop start")
+        ("loop-frame", po::value<int64_t>(), "Sets the frame the loop starts at (implies --loop)");
     addSapInputOptions(description);
     description.add_options()("files", po::value<std::vector<std::string>>(), "optional input/output files");
     po::positional_options_description positional;
@@ -128,6 +131,15 @@ bool readCommandLine(int argc, char** argv, LzssSettings& settings, RunOptions& 
     options.format.forceEndLiteral = !given.count("end");
     options.format.oldFormat = given.count("old") != 0;
     options.trim = given.count("trim") != 0;
+    if (given.count("loop-frame")) {
+        const int64_t frame = given["loop-frame"].as<int64_t>();
+        if (frame < 0 || frame >= maximumFrames) usageError("the loop frame should be a frame of the song, from 0");
+        options.loopFrame = static_cast<int32_t>(frame);
+    }
+    options.loop = given.count("loop") != 0 || options.loopFrame.has_value();
+    if (options.loop && !options.format.forceEndLiteral)
+        usageError("--loop and --loop-frame cannot be combined with -e: a file whose streams may end early cannot "
+                   "restart");
     options.sap = readSapChoices(given);
 
     deriveAndValidate(givenMask, totalBits, settings);

@@ -4,6 +4,7 @@
 #include "lzss/lzss_settings.h"
 #include "sap/sap_choices.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 
@@ -12,6 +13,8 @@ struct RunOptions {
     int verbosity = 1;     // 0 quiet, 1 default, 2 verbose
     FormatChoices format;  // "old" and "end"
     bool trim = false;
+    bool loop = false;                  // --loop, or implied by --loop-frame
+    std::optional<int32_t> loopFrame;  // --loop-frame
     SapChoices sap;
     std::filesystem::path inputPath;
     std::filesystem::path outputPath;

@@ -23,6 +23,14 @@ void printReport(const LzssSettings& settings, int verbosity, const Conversion& 
     std::fprintf(stderr, "LZSS: max offset= %d,\tmax len= %d,\tmatch bits= %d,\t", settings.windowSize(),
                  settings.longestMatch(), settings.codeBits());
     std::fprintf(stderr, "ratio: %5d / %lld = %5.2f%%\n", outputSize, rawSize, outputSize * 100.0 / (rawSize * 1.0));
+    if (conversion.loopFrame) {
+        // Seconds at 50 frames a second, a chip's frames counted once.
+        const int32_t loopStart = *conversion.loopFrame;
+        const double perSecond = 50.0 * conversion.song.chips;
+        std::fprintf(stderr, "Loop: from frame %d (%.2f s) to the last, frame %d, again and again: %d of %d frames, %.2f s\n",
+                     loopStart, loopStart / perSecond, frameCount - 1, frameCount - loopStart, frameCount,
+                     (frameCount - loopStart) / perSecond);
+    }
 
     if (verbosity >= 1) {
         for (int c = 0; c < registersPerFrame; ++c) {

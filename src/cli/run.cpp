@@ -17,6 +17,8 @@ void runConversion(int argc, char** argv)
     if (!readCommandLine(argc, argv, request.settings, options)) return;
     request.format = options.format;
     request.trim = options.trim;
+    request.loop = options.loop;
+    request.loopFrame = options.loopFrame;
     request.inputName = options.inputPath.string();
     request.sap = options.sap;
 
@@ -24,7 +26,7 @@ void runConversion(int argc, char** argv)
     refuseSapChoicesForOtherInput(request.sap, input, request.inputName);
     refuseOutputOverInput(options.inputPath, options.outputPath);
     Notices captureNotices;
-    RegisterStreamSet song = captureSong(input, request.inputName, request.sap, captureNotices);
+    RegisterStreamSet song = captureSong(input, request.inputName, sapChoicesFor(request), captureNotices);
     std::vector<uint8_t>().swap(input);  // the file's bytes are not needed once its frames are read
     const Conversion conversion = convertFrames(std::move(song), std::move(captureNotices), request);
     printNotices(conversion.notices, true, options.verbosity);

@@ -57,17 +57,66 @@ Conversion convertFrames(RegisterStreamSet song, Notices notices, const Conversi
     Conversion conversion;
     conversion.song = std::move(song);
     conversion.notices = std::move(notices);
-    if (request.trim) trimSilenceAndLoop(conversion.song, conversion.notices);
-    if (conversion.song.frameCount() == 0) return conversion;
+    RegisterStreamSet& frames = conversion.song;
+    const std::string& name = request.inputName;
 
-    conversion.file = writeCompressedFile(conversion.song, request.settings, request.format, conversion.notices);
-    conversion.decodesBack = decodesToSong(conversion.file.bytes, conversion.song, request.settings, request.format);
+    // The input's own loop counts only for a looping song, and not when trimming.
+    const bool ownLoopAsked = request.loop && !request.loopFrame && !request.trim;
+    if (ownLoopAsked && !frames.ownLoopFault.empty())
+        conversion.notices.push_back({Notice::Kind::Warning, frames.ownLoopFault + ": it is not used\n", name});
+    const bool ownLoop = ownLoopAsked && frames.ownLoopFrame >= 0;
+    std::optional<FoundLoop> found;
+    if (request.trim || (request.loop && !request.loopFrame && !ownLoop))
+        found = trimSilenceAndLoop(frames, conversion.notices);
+    const int32_t frameCount = frames.frameCount();
+    if (frameCount == 0) return conversion;
+
+    if (request.loopFrame) {
+        if (*request.loopFrame >= frameCount)
+            throw Ex() << "File '" << name << "' has " << std::to_string(frameCount) << " frames"
+                       << (request.trim ? " once trimmed" : "") << ": --loop-frame "
+                       << std::to_string(*request.loopFrame) << " lies outside the song\n";
+        if (frames.chips == 2 && *request.loopFrame % 2 != 0)
+            throw Ex() << "File '" << name << "' is for two chips, whose frames come in pairs: --loop-frame "
+                       << std::to_string(*request.loopFrame) << " is not the first frame of a pair\n";
+        conversion.loopFrame = request.loopFrame;
+    } else if (ownLoop) {
+        conversion.loopFrame = frames.ownLoopFrame;
+    } else if (request.loop) {
+        // A loop that the player repeats forever must be one the input shows:
+        // after the cut, at least one whole loop body.
+        if (!found)
+            throw Ex() << "File '" << name << "' shows no loop to repeat; give --loop-frame N to choose where the song "
+                       << "starts again, or for a SAP file --seconds S to capture more of it\n";
+        const int32_t body = found->cut - found->loopStart;
+        if (found->framesAfterCut < body)
+            throw Ex() << "File '" << name << "' does not show its loop whole: a repeat of "
+                       << std::to_string(found->framesAfterCut) << " frames after frame " << std::to_string(found->cut)
+                       << "; the loop body is " << std::to_string(body) << " frames. Give --loop-frame N to choose "
+                       << "where the song starts again, or for a SAP file --seconds S to capture more of it\n";
+        conversion.loopFrame = found->loopStart;
+    }
+
+    conversion.file =
+        writeCompressedFile(frames, request.settings, request.format, conversion.notices, conversion.loopFrame);
+    conversion.decodesBack = decodesToSong(conversion.file.bytes, frames, request.settings, request.format);
+    if (conversion.loopFrame)
+        conversion.decodesBack = conversion.decodesBack && conversion.file.restart &&
+                                 loopsToSong(conversion.file.bytes, frames, request.settings, request.format,
+                                             *conversion.file.restart);
     return conversion;
+}
+
+SapChoices sapChoicesFor(const ConversionRequest& request)
+{
+    SapChoices sap = request.sap;
+    sap.forLoopSearch = request.loop && !request.loopFrame;
+    return sap;
 }
 
 Conversion convertSong(std::span<const uint8_t> input, const ConversionRequest& request)
 {
     Notices notices;
-    RegisterStreamSet song = captureSong(input, request.inputName, request.sap, notices);
+    RegisterStreamSet song = captureSong(input, request.inputName, sapChoicesFor(request), notices);
     return convertFrames(std::move(song), std::move(notices), request);
 }

@@ -6,6 +6,7 @@
 #include "cli/sap_options.h"
 #include "conversion/conversion.h"
 #include "lzss/decoder.h"
+#include "lzss/output_check.h"
 #include "lzss/setting_fit.h"
 #include "sap/sap_file.h"
 #include "vgm/gzip_input.h"
@@ -38,7 +39,7 @@ std::optional<int> givenInt(const po::variables_map& given, const char* name)
 // The options only a song takes.
 bool songOptionsGiven(const po::variables_map& given)
 {
-    for (const char* name : {"trim", "song", "seconds", "tv-frames"})
+    for (const char* name : {"trim", "song", "seconds", "tv-frames", "loop"})
         if (given.count(name)) return true;
     return false;
 }
@@ -56,9 +57,20 @@ FileSettings readFileSettings(const po::variables_map& given)
 }
 
 // The song converted in memory as regsqueeze converts it, its notices printed.
+// --loop-frame's frame, if given.
+std::optional<int32_t> givenLoopFrame(const po::variables_map& given)
+{
+    if (!given.count("loop-frame")) return std::nullopt;
+    const long long frame = given["loop-frame"].as<long long>();
+    if (frame < 0 || frame >= maximumFrames) usageError("the loop frame should be a frame of the song, from 0");
+    return static_cast<int32_t>(frame);
+}
+
 LoadedSong convertGivenSong(std::vector<uint8_t> input, const std::string& in, const po::variables_map& given)
 {
     ConversionRequest request;
+    request.loopFrame = givenLoopFrame(given);
+    request.loop = given.count("loop") != 0 || request.loopFrame.has_value();
     request.settings = settingsFromWidths(givenInt(given, "offset"), givenInt(given, "length"), givenInt(given, "min"));
     request.format.oldFormat = given.count("old") != 0;
     request.trim = given.count("trim") != 0;
@@ -73,7 +85,7 @@ LoadedSong convertGivenSong(std::vector<uint8_t> input, const std::string& in, c
                             sap.author};
     }
     Notices captureNotices;
-    RegisterStreamSet frames = captureSong(input, in, request.sap, captureNotices);
+    RegisterStreamSet frames = captureSong(input, in, sapChoicesFor(request), captureNotices);
     std::vector<uint8_t>().swap(input);
     Conversion conversion = convertFrames(std::move(frames), std::move(captureNotices), request);
     // What trimming did, a line each, and the warnings about the input; the
@@ -91,15 +103,18 @@ LoadedSong convertGivenSong(std::vector<uint8_t> input, const std::string& in, c
     song.frames = std::move(conversion.song);
     song.settings = {request.settings, request.format};
     song.converted = true;
+    song.loopFrame = conversion.loopFrame;
     return song;
 }
 
 // The .lz16 file decoded as a player built for the settings would.
-LoadedSong decodeGivenFile(std::vector<uint8_t> file, const std::string& in, const FileSettings& settings)
+LoadedSong decodeGivenFile(std::vector<uint8_t> file, const std::string& in, const FileSettings& settings,
+                           std::optional<int32_t> loopFrame)
 {
     LoadedSong song;
     song.file = std::move(file);
     song.settings = settings;
+    song.loopFrame = loopFrame;
     // One frame more than a song may have shows a file that would go on.
     DecodedSong decoded = decodeCompressedFile(song.file, settings.lzss, settings.format, maximumFrames + 1);
     const std::string with = settings.described();
@@ -112,11 +127,13 @@ LoadedSong decodeGivenFile(std::vector<uint8_t> file, const std::string& in, con
     // then plays other music. Only a file that fits no setting at all, as
     // another program's may not, is played as it decodes.
     const FileSetting given{settings.lzss, settings.format.oldFormat};
-    if (fitsSetting(song.file, given)) {
+    // A file made without the loop asked for fits its setting without it,
+    // and is then refused for its restart.
+    if (fitsSetting(song.file, given, loopFrame) || (loopFrame && fitsSetting(song.file, given))) {
         song.frames = std::move(decoded.streams);
         return song;
     }
-    if (const std::optional<FileSetting> made = settingOfSamePacking(song.file, given))
+    if (const std::optional<FileSetting> made = settingOfSamePacking(song.file, given, loopFrame))
         failAbout(in, "was made with " + made->options() + ", not " + given.options());
     warnAbout(in, "fits no setting that regsqueeze accepts: played as it decodes" + with);
     if (decoded.unreadBytes > 0)
@@ -144,6 +161,14 @@ void addFileSettingOptions(po::options_description& options)
         ("old,x", "The file is in the old format (regsqueeze -x)");
 }
 
+void addLoopOptions(po::options_description& options)
+{
+    options.add_options()
+        ("loop", "A song: converts it to loop, as regsqueeze --loop does")
+        ("loop-frame", po::value<long long>()->value_name("N"),
+         "The song loops from frame N to its end: a song is converted so, a .lz16 file must restart there");
+}
+
 void addSongOptions(po::options_description& options)
 {
     options.add_options()("trim,t", "A song: trims silence and cuts it at its first loop (regsqueeze -t)");
@@ -164,8 +189,8 @@ LoadedSong loadSong(const std::string& in, const std::string& out, const po::var
     refuseOutputOverInput(in, out);
     if (isSong(file)) return convertGivenSong(std::move(file), in, given);
     if (songOptionsGiven(given))
-        usageError(("-t, --song, --seconds and --tv-frames are for songs, and '" + in + "' is a .lz16 file").c_str());
-    return decodeGivenFile(std::move(file), in, readFileSettings(given));
+        usageError(("-t, --loop, --song, --seconds and --tv-frames are for songs, and '" + in + "' is a .lz16 file").c_str());
+    return decodeGivenFile(std::move(file), in, readFileSettings(given), givenLoopFrame(given));
 }
 
 bool playsOnTwoChips(const LoadedSong& song, const std::string& in, const po::variables_map& given)
@@ -178,4 +203,22 @@ bool playsOnTwoChips(const LoadedSong& song, const std::string& in, const po::va
         failAbout(in, "has an odd number of frames (" + std::to_string(frames) +
                           "), so it holds no whole pairs of chip 1 and chip 2 frames for --stereo");
     return stereo;
+}
+
+std::optional<int32_t> loopFrameOf(const LoadedSong& song, const std::string& in, bool stereo)
+{
+    if (!song.loopFrame || song.converted) return song.loopFrame;  // a conversion checks its own loop
+    const int32_t frame = *song.loopFrame, frames = song.frames.frameCount();
+    if (frame >= frames) failAbout(in, formatText("has %d frames: --loop-frame %d lies outside the song", frames, frame));
+    if (stereo && frame % 2 != 0)
+        failAbout(in, formatText("is for two chips, whose frames come in pairs: --loop-frame %d is not the first frame "
+                                 "of a pair",
+                                 frame));
+    const FileSettings& settings = song.settings;
+    const std::optional<LoopRestart> restart = findLoopRestart(song.file, settings.lzss, settings.format, frame);
+    if (!restart || !loopsToSong(song.file, song.frames, settings.lzss, settings.format, *restart))
+        failAbout(in, formatText("does not restart right at frame %d: the frames after the restart differ. Convert "
+                                 "the song with regsqueeze --loop-frame %d (or --loop)",
+                                 frame, frame));
+    return frame;
 }

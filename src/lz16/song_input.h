@@ -27,6 +27,9 @@ void addFileSettingOptions(boost::program_options::options_description& options)
 // What a song (not a .lz16 file) is converted with: -t and the SAP choices.
 void addSongOptions(boost::program_options::options_description& options);
 
+// --loop (a song) and --loop-frame N (a song, or a .lz16 file made to restart there).
+void addLoopOptions(boost::program_options::options_description& options);
+
 // The "files" arguments, which must be one input and one output.
 std::pair<std::string, std::string> inputAndOutput(const boost::program_options::variables_map& given);
 
@@ -44,6 +47,7 @@ struct LoadedSong {
     bool converted = false;     // the input was a song, converted in memory
     int32_t chips = 1;          // of a converted song; a .lz16 file does not say
     std::optional<SapFacts> sap;
+    std::optional<int32_t> loopFrame;  // where a looping song starts again: the conversion's, or --loop-frame's
 };
 
 // Loads the file named in, refusing an output that is the input. A VGM,
@@ -61,3 +65,9 @@ LoadedSong loadSong(const std::string& in, const std::string& out, const boost::
 // A song for two chips, whose frames alternate chip 1 and chip 2, must then
 // have an even number of frames, or the run ends naming the file.
 bool playsOnTwoChips(const LoadedSong& song, const std::string& in, const boost::program_options::variables_map& given);
+
+// The song's loop start, if it loops. A .lz16 file given --loop-frame N must
+// restart right there: N within the song (the first frame of a pair for two
+// chips), and decoded as a player goes back to N with its rings kept, every
+// pass the same frames; else the run ends naming the file.
+std::optional<int32_t> loopFrameOf(const LoadedSong& song, const std::string& in, bool stereo);

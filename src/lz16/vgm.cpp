@@ -30,7 +30,10 @@ constexpr const char* about =
     "after each pair, and a song of an odd number of frames is an error. OUT is\n"
     "gzip-compressed when its name ends in .vgz. The song ends where the data runs\n"
     "out. A file that cannot be decoded with these settings is an error, and then\n"
-    "no file is written.\n";
+    "no file is written. A looping song (a song with --loop, or --loop-frame N)\n"
+    "loops from its loop start, and the header's loop offset and loop sample count\n"
+    "say so; a .lz16 file that does not restart right at N, decoded as a player\n"
+    "goes back there with its rings kept, is refused: make it with regsqueeze --loop.\n";
 
 constexpr double defaultRate = 50;
 
@@ -49,6 +52,7 @@ void addVgmOptions(po::options_description& options)
     options.add_options()
         ("rate,r", po::value<double>()->value_name("HZ"), "Frames per second, from 1 to 44100 (default 50, or a SAP tune's own)")
         ("clock,c", po::value<long long>()->value_name("HZ"), ("POKEY clock in the VGM header (default " + std::to_string(palClockHz) + ")").c_str());
+    addLoopOptions(options);
 }
 
 void runVgm(int argc, char** argv)
@@ -77,7 +81,9 @@ void runVgm(int argc, char** argv)
                                  "counts at most %u",
                                  steps, stereo ? "pairs of frames" : "frames", rate,
                                  static_cast<unsigned long long>(samples), UINT32_MAX));
-    std::vector<uint8_t> vgm = songToVgm(song.frames, static_cast<uint32_t>(clock), rate, stereo ? 2 : 1);
+    const std::optional<int32_t> loopFrame = loopFrameOf(song, in, stereo);
+    const int32_t loopStep = loopFrame ? *loopFrame / (stereo ? 2 : 1) : -1;
+    std::vector<uint8_t> vgm = songToVgm(song.frames, static_cast<uint32_t>(clock), rate, stereo ? 2 : 1, loopStep);
     if (endsWithVgz(out)) vgm = gzipBytes(vgm);
     OutputFile(out).writeAndClose(vgm);
 }

@@ -97,10 +97,12 @@ std::array<bool, registersPerFrame> leftOutChannels(const RegisterStreamSet& son
 }
 
 CompressedFile writeCompressedFile(const RegisterStreamSet& song, const LzssSettings& settings,
-                                   const FormatChoices& format, Notices& notices)
+                                   const FormatChoices& format, Notices& notices, std::optional<int32_t> loopFrame)
 {
     const int32_t frameCount = song.frameCount();
     if (frameCount < 1) throw std::invalid_argument("a compressed file needs at least one frame");
+    if (loopFrame && (*loopFrame < 0 || *loopFrame >= frameCount))
+        throw std::invalid_argument("a loop frame outside the song");
     BitStreamWriter writer(settings);
     CompressedFile file;
     file.histograms = {std::vector<int32_t>(static_cast<size_t>(settings.longestMatch()) + 1, 0),
@@ -116,8 +118,8 @@ CompressedFile writeCompressedFile(const RegisterStreamSet& song, const LzssSett
     for (int c = 0; c < registersPerFrame; ++c) {
         if (file.skipped[c]) continue;
         parsers[c].emplace(settings);
-        const auto parse = [&parser = *parsers[c], &stream = song.streams[c]] {
-            parser.build(stream);
+        const auto parse = [&parser = *parsers[c], &stream = song.streams[c], loopFrame] {
+            parser.build(stream, loopFrame);
             parser.parse(false);
         };
         // The channels' parses are independent: a long song's share the cores.
@@ -141,5 +143,6 @@ CompressedFile writeCompressedFile(const RegisterStreamSet& song, const LzssSett
         if (parsers[c]) file.bits[c] = parsers[c]->cost(0);
     }
     file.bytes = writer.takeBytes();
+    if (loopFrame) file.restart = findLoopRestart(file.bytes, settings, format, *loopFrame);
     return file;
 }

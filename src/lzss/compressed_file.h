@@ -2,11 +2,13 @@
 
 #include "common/notice.h"
 #include "streams/register_streams.h"
+#include "lzss/decoder.h"
 #include "lzss/file_format.h"
 #include "lzss/lzss_settings.h"
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // Counts of the emitted steps for the verbose report: len[0] counts literals,
@@ -22,6 +24,8 @@ struct CompressedFile {
     std::array<bool, registersPerFrame> skipped{};  // constant channels left out of the steps
     std::array<int32_t, registersPerFrame> bits{};  // each compressed channel's parse cost
     MatchHistograms histograms;
+    // A looping song's restart; none for a song that ends.
+    std::optional<LoopRestart> restart;
 };
 
 // The channels a file leaves out of its steps: those whose register never
@@ -31,7 +35,11 @@ std::array<bool, registersPerFrame> leftOutChannels(const RegisterStreamSet& son
 // The whole file for a song of at least one frame: channel mask, initial
 // values and the frame-interleaved steps of every channel that is not
 // constant. Adds a notice for every channel left out and every warning.
-// Throws std::invalid_argument for an empty song or settings without a
-// packing.
+// With a loop frame (below the song's frame count) the parse is one that a
+// player can go back to there at the end of the data, keeping its rings,
+// and the file comes with the state to restore. Throws
+// std::invalid_argument for an empty song, settings without a packing or a
+// loop frame outside the song.
 CompressedFile writeCompressedFile(const RegisterStreamSet& song, const LzssSettings& settings,
-                                   const FormatChoices& format, Notices& notices);
+                                   const FormatChoices& format, Notices& notices,
+                                   std::optional<int32_t> loopFrame = std::nullopt);

@@ -2,6 +2,7 @@
 
 #include "lzss/file_format.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -21,6 +22,7 @@ public:
     std::optional<int> flag()
     {
         if (flagsLeft_ == 0) {
+            controlAt_ = at_;
             const auto control = byte();
             if (!control) return std::nullopt;
             control_ = *control;
@@ -53,6 +55,7 @@ public:
                 high = halfByte_ >> 4;
                 halfByteWaiting_ = false;
             } else {
+                halfByteAt_ = at_;
                 const auto slot = byte();
                 if (!slot) return std::nullopt;
                 halfByte_ = *slot;
@@ -72,6 +75,26 @@ public:
 
     size_t position() const { return at_; }
 
+    // Where the reader stands, in the terms a player restores it from.
+    void saveTo(LoopRestart& restart) const
+    {
+        restart.dataOffset = static_cast<int64_t>(at_);
+        restart.controlOffset = flagsLeft_ > 0 ? static_cast<int64_t>(controlAt_) : -1;
+        restart.flagsUsed = flagsLeft_ > 0 ? 8 - flagsLeft_ : 0;
+        restart.halfByteOffset = halfByteWaiting_ ? static_cast<int64_t>(halfByteAt_) : -1;
+    }
+
+    void restoreFrom(const LoopRestart& restart)
+    {
+        at_ = static_cast<size_t>(restart.dataOffset);
+        flagsLeft_ = restart.controlOffset >= 0 ? 8 - restart.flagsUsed : 0;
+        control_ = restart.controlOffset >= 0 ? static_cast<uint8_t>(bytes_[restart.controlOffset] >> restart.flagsUsed) : 0;
+        controlAt_ = static_cast<size_t>(std::max<int64_t>(restart.controlOffset, 0));
+        halfByteWaiting_ = restart.halfByteOffset >= 0;
+        halfByteAt_ = static_cast<size_t>(std::max<int64_t>(restart.halfByteOffset, 0));
+        halfByte_ = halfByteWaiting_ ? bytes_[halfByteAt_] : 0;
+    }
+
 private:
     std::span<const uint8_t> bytes_;
     LzssSettings settings_;
@@ -80,6 +103,8 @@ private:
     int flagsLeft_ = 0;
     uint8_t halfByte_ = 0;
     bool halfByteWaiting_ = false;
+    size_t controlAt_ = 0;   // the control byte whose flags are being read
+    size_t halfByteAt_ = 0;  // the half-byte slot waiting for its second code
 };
 
 struct Copy {
@@ -175,4 +200,146 @@ DecodedSong decodeCompressedFile(std::span<const uint8_t> bytes, const LzssSetti
     for (auto& stream : streams) stream.resize(frame);
     song.unreadBytes = static_cast<int64_t>(bytes.size() - endOfLastFrame);
     return song;
+}
+
+namespace {
+
+// A player's view of a channel: a ring of the last window's values, the
+// slot of frame f being f modulo the window.
+struct Ring {
+    std::vector<uint8_t> slots;
+    int32_t mask = 0;
+};
+
+// Decodes one value of a compressed channel at frame through its ring,
+// as decodeStep does through the whole stream. The copy's source is kept
+// as a frame number whose low bits name the slot.
+Step decodeRingStep(StepReader& reader, const LzssSettings& settings, int32_t base, int32_t frame, Copy& copy,
+                    Ring& ring, uint8_t& value)
+{
+    if (copy.remaining == 0) {
+        const auto flag = reader.flag();
+        if (!flag) return Step::OutOfData;
+        if (*flag == 1) {
+            const auto literal = reader.byte();
+            if (!literal) return Step::OutOfData;
+            value = *literal;
+            ring.slots[frame & ring.mask] = value;
+            return Step::Done;
+        }
+        const auto code = reader.matchCode();
+        if (!code) return Step::OutOfData;
+        const int32_t window = settings.windowSize();
+        const int32_t back = ((frame - 1 - code->offsetCode - base) % window + window) % window;
+        copy.source = frame - 1 - back;
+        copy.remaining = code->lengthCode + settings.minMatchLength;
+        if (copy.source < 0) return Step::BeforeFirstFrame;
+    }
+    // The source is read before the frame's own slot is written: at the
+    // farthest distance the two are the same slot.
+    value = ring.slots[copy.source++ & ring.mask];
+    --copy.remaining;
+    ring.slots[frame & ring.mask] = value;
+    return Step::Done;
+}
+
+// What the looping decoder does when it reaches a frame of interest.
+struct LoopingRun {
+    const LoopRestart* restart = nullptr;  // go back here at the end of the data
+    int32_t extraPasses = 0;               // how many times
+    int32_t saveAt = -1;                   // or save the state before this frame's steps
+    LoopRestart* saved = nullptr;
+};
+
+// Decodes like a player: rings of the window's size, and at the end of the
+// data either the end of the song or a restart from run.restart.
+DecodedSong decodeThroughRings(std::span<const uint8_t> bytes, const LzssSettings& settings,
+                               const FormatChoices& format, const LoopingRun& run)
+{
+    DecodedSong song;
+    auto& streams = song.streams.streams;
+    StepReader reader(bytes, settings);
+    Header header;
+    song.error = readHeader(reader, format, header);
+    if (!song.error.empty()) return song;
+
+    const int32_t base = offsetBase(format);
+    const int32_t firstFrame = firstStepFrame(format);
+    std::array<Ring, registersPerFrame> rings;
+    for (Ring& ring : rings) {
+        ring.slots.assign(static_cast<size_t>(settings.windowSize()), 0);
+        ring.mask = settings.windowSize() - 1;
+    }
+    std::array<Copy, registersPerFrame> copies{};
+    // The frames the header holds: every channel's value, into its ring.
+    const auto headerFrames = [&](int32_t from) {
+        for (int32_t frame = from; frame < firstFrame; ++frame) {
+            for (int c = 0; c < registersPerFrame; ++c) {
+                streams[c].push_back(header.initial[c]);
+                rings[c].slots[frame & rings[c].mask] = header.initial[c];
+            }
+        }
+    };
+    headerFrames(0);
+
+    int32_t passesLeft = run.extraPasses;
+    std::array<uint8_t, registersPerFrame> values{};
+    for (int32_t frame = firstFrame;; ++frame) {
+        if (frame == run.saveAt && run.saved) {
+            reader.saveTo(*run.saved);
+            for (int c = 0; c < registersPerFrame; ++c)
+                run.saved->copies[c] = {copies[c].remaining, copies[c].source & rings[c].mask};
+        }
+        Step step = Step::Done;
+        for (int c = firstChannel; c >= 0 && step == Step::Done; --c) {
+            if (header.skipped[c]) values[c] = header.initial[c];
+            else step = decodeRingStep(reader, settings, base, frame, copies[c], rings[c], values[c]);
+        }
+        if (step == Step::BeforeFirstFrame) {
+            song.error = "match before the first frame at frame " + std::to_string(frame);
+            return song;
+        }
+        if (step == Step::OutOfData) {
+            if (!run.restart || passesLeft == 0) return song;
+            // The end of the song: back to the loop start, with the rings kept.
+            if (frame <= run.restart->loopFrame) {
+                song.error = "the song ends before its loop start";
+                return song;
+            }
+            --passesLeft;
+            reader.restoreFrom(*run.restart);
+            for (int c = 0; c < registersPerFrame; ++c)
+                copies[c] = {run.restart->copies[c].sourceSlot, run.restart->copies[c].remaining};
+            headerFrames(run.restart->loopFrame);
+            frame = std::max(run.restart->loopFrame, firstFrame) - 1;
+            continue;
+        }
+        for (int c = 0; c < registersPerFrame; ++c) streams[c].push_back(values[c]);
+    }
+}
+
+}  // namespace
+
+std::optional<LoopRestart> findLoopRestart(std::span<const uint8_t> bytes, const LzssSettings& settings,
+                                           const FormatChoices& format, int32_t loopFrame)
+{
+    LoopRestart restart;
+    restart.loopFrame = loopFrame;
+    LoopingRun run;
+    run.saveAt = std::max(loopFrame, firstStepFrame(format));
+    run.saved = &restart;
+    const DecodedSong song = decodeThroughRings(bytes, settings, format, run);
+    // The state is saved when the decoder reaches saveAt, which it does
+    // whenever the song holds the loop start.
+    if (!song.error.empty() || song.streams.frameCount() <= loopFrame) return std::nullopt;
+    return restart;
+}
+
+DecodedSong decodeLooping(std::span<const uint8_t> bytes, const LzssSettings& settings, const FormatChoices& format,
+                          const LoopRestart& restart, int32_t extraPasses)
+{
+    LoopingRun run;
+    run.restart = &restart;
+    run.extraPasses = extraPasses;
+    return decodeThroughRings(bytes, settings, format, run);
 }

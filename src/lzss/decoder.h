@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -24,3 +25,35 @@ struct DecodedSong {
 // stops after maxFrames frames.
 DecodedSong decodeCompressedFile(std::span<const uint8_t> bytes, const LzssSettings& settings,
                                  const FormatChoices& format, int32_t maxFrames = INT32_MAX);
+
+// A looping song plays frames 0 to n - 1 once and then loopFrame to n - 1
+// again and again. At the end of the data the player goes back to the
+// decoder's state before loopFrame's steps and keeps its rings, the ring
+// index back at loopFrame's slot. This is that state, as a player restores
+// it. When loopFrame is a frame that the header holds (frame 0 in the new
+// format), the player plays it from the header and the state is the one
+// before the first frame of steps.
+struct LoopRestart {
+    struct RunningCopy {
+        int32_t remaining = 0;   // frames the channel still copies; 0: it reads a step
+        int32_t sourceSlot = 0;  // the ring slot of the next value copied
+    };
+    int32_t loopFrame = 0;
+    int64_t dataOffset = 0;      // the next byte of the data, from the file's start
+    int64_t controlOffset = -1;  // the control byte whose flags are in use; -1: the next flag opens one
+    int32_t flagsUsed = 0;       // its flags already read
+    int64_t halfByteOffset = -1; // the half-byte slot whose high half the next code takes; -1: none waits
+    std::array<RunningCopy, registersPerFrame> copies{};
+};
+
+// The state before loopFrame's steps (or the first steps), found by decoding
+// the file; none when the file is not sound up to there or ends before it.
+std::optional<LoopRestart> findLoopRestart(std::span<const uint8_t> bytes, const LzssSettings& settings,
+                                           const FormatChoices& format, int32_t loopFrame);
+
+// Decodes as a player of a looping song does, through rings of the window's
+// size: the song, and at the end of the data the restart, extraPasses
+// times; after the last pass the song ends where the data runs out. The
+// frames of every pass follow one another in the streams.
+DecodedSong decodeLooping(std::span<const uint8_t> bytes, const LzssSettings& settings, const FormatChoices& format,
+                          const LoopRestart& restart, int32_t extraPasses);

@@ -14,7 +14,7 @@ OptimalParser::OptimalParser(const LzssSettings& settings) : settings_(settings)
         throw std::invalid_argument("LZSS settings out of range for the parser");
 }
 
-void OptimalParser::build(std::span<const uint8_t> stream)
+void OptimalParser::build(std::span<const uint8_t> stream, std::optional<int32_t> loopStart)
 {
     // Every cost must fit in its signed 32-bit entry, even for all literals.
     if (stream.size() > std::numeric_limits<int32_t>::max() / literalCost)
@@ -26,7 +26,7 @@ void OptimalParser::build(std::span<const uint8_t> stream)
     length_.assign(n, 0);
     distance_.assign(n, 0);
     // The working space is taken here so that parse allocates nothing.
-    runs_.prepare(settings_, stream);
+    runs_.prepare(settings_, stream, loopStart);
     if (settings_.minMatchLength > 1)
         minimumStack_.assign(static_cast<std::size_t>(n) + 1, 0);
 }

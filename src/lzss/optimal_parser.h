@@ -4,6 +4,7 @@
 #include "lzss/window_runs.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -17,8 +18,10 @@ public:
     explicit OptimalParser(const LzssSettings& settings);
 
     // Keeps a view of the stream (which must outlive the parser) and sizes
-    // the tables to one entry of 0 per position.
-    void build(std::span<const uint8_t> stream);
+    // the tables to one entry of 0 per position. With a loop start the parse
+    // is the cheapest one that still decodes right when the player goes
+    // back to it after the last position, with its rings as they are.
+    void build(std::span<const uint8_t> stream, std::optional<int32_t> loopStart = std::nullopt);
 
     // Fills the tables. With forceFinalLiteral the last position is a literal
     // and no match may cover it. May be called again; nothing of an earlier

@@ -40,13 +40,14 @@ std::string FileSetting::options() const
            std::to_string(lzss.minMatchLength) + (oldFormat ? " -x" : "");
 }
 
-bool fitsSetting(std::span<const uint8_t> file, const FileSetting& setting)
+bool fitsSetting(std::span<const uint8_t> file, const FileSetting& setting, std::optional<int32_t> loopFrame)
 {
     // One frame more than a song may have shows a file that would go on.
     const DecodedSong decoded =
         decodeCompressedFile(file, setting.lzss, {.oldFormat = setting.oldFormat}, maximumFrames + 1);
     const int32_t frames = decoded.streams.frameCount();
     if (!decoded.error.empty() || decoded.unreadBytes != 0 || frames == 0 || frames > maximumFrames) return false;
+    if (loopFrame && *loopFrame >= frames) return false;
     // The writer's parse is the least costly: a channel whose steps cost more
     // was parsed otherwise. A channel at a time, since a file decoded under
     // a wrong setting usually shows it in the first. Channel 0's end may be
@@ -57,23 +58,26 @@ bool fitsSetting(std::span<const uint8_t> file, const FileSetting& setting)
     for (int c = firstChannel; c >= 1; --c) {
         if (decoded.streams.isConstant(c) && (file[0] >> maskBit(c) & 1) != 0) continue;  // left out
         OptimalParser parser(setting.lzss);
-        parser.build(decoded.streams.streams[c]);
+        parser.build(decoded.streams.streams[c], loopFrame);
         parser.parse(false);
         if (parser.cost(0) != decoded.stepBits[c] + headerFrame) return false;
     }
     for (const bool forceEndLiteral : {true, false}) {
         Notices ignored;
         const FormatChoices format{.oldFormat = setting.oldFormat, .forceEndLiteral = forceEndLiteral};
-        const std::vector<uint8_t> again = writeCompressedFile(decoded.streams, setting.lzss, format, ignored).bytes;
+        const std::vector<uint8_t> again =
+            writeCompressedFile(decoded.streams, setting.lzss, format, ignored, loopFrame).bytes;
         if (std::equal(again.begin(), again.end(), file.begin(), file.end())) return true;
     }
     return false;
 }
 
-std::optional<FileSetting> settingOfSamePacking(std::span<const uint8_t> file, const FileSetting& given)
+std::optional<FileSetting> settingOfSamePacking(std::span<const uint8_t> file, const FileSetting& given,
+                                                std::optional<int32_t> loopFrame)
 {
     for (const FileSetting& candidate : candidatesByRank()) {
-        if (packingOf(candidate.lzss) == packingOf(given.lzss) && candidate != given && fitsSetting(file, candidate))
+        if (packingOf(candidate.lzss) == packingOf(given.lzss) && candidate != given &&
+            fitsSetting(file, candidate, loopFrame))
             return candidate;
     }
     return std::nullopt;

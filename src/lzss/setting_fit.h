@@ -23,8 +23,9 @@ struct FileSetting {
 // its very end into at least one whole frame, and those frames, written again
 // under the setting with either end rule, give back the same bytes. Decoding
 // alone says little: a file often decodes cleanly under a neighbouring
-// setting, to other frames.
-bool fitsSetting(std::span<const uint8_t> file, const FileSetting& setting);
+// setting, to other frames. A looping file is written again with its loop.
+bool fitsSetting(std::span<const uint8_t> file, const FileSetting& setting,
+                 std::optional<int32_t> loopFrame = std::nullopt);
 
 // Every accepted setting, in both formats, that the file fits, the likeliest
 // first: the default, then the presets, then the others from the shortest
@@ -34,4 +35,5 @@ std::vector<FileSetting> fittingSettings(std::span<const uint8_t> file);
 
 // The likeliest setting other than given whose codes have the same packing
 // (a file seldom decodes to its very end in another), that the file fits.
-std::optional<FileSetting> settingOfSamePacking(std::span<const uint8_t> file, const FileSetting& given);
+std::optional<FileSetting> settingOfSamePacking(std::span<const uint8_t> file, const FileSetting& given,
+                                                std::optional<int32_t> loopFrame = std::nullopt);

@@ -53,6 +53,12 @@ struct SearchArea {
     int32_t lanes;
     int32_t* length;
     int32_t* distance;
+    // A looping song's limits on copies, read only by the looping pass: from
+    // loopStart on, allowed + x holds for the lanes of position x whether
+    // their source may be copied (1) or not (0); before it, ones does.
+    int32_t loopStart;
+    const uint8_t* allowed;
+    const uint8_t* ones;
 };
 
 template <typename V>
@@ -184,7 +190,7 @@ template <typename Runs, typename Bytes>
 // Written as a function rather than a lambda since only functions can be
 // forced inline, and vectors must not cross a call between builds for
 // different instruction sets.
-template <typename Lane, int32_t registerBytes, typename Runs>
+template <typename Lane, int32_t registerBytes, bool looped, typename Runs>
 [[gnu::always_inline]] inline Runs extendRuns(const SearchArea& area, uint8_t* runs, int32_t x, int32_t v,
                                               const Runs& current, const Runs& cap)
 {
@@ -195,6 +201,10 @@ template <typename Lane, int32_t registerBytes, typename Runs>
     const Runs earlier = widen<Runs>(load<Bytes>(before + v * perVector));
     run = (run - compareLanes<LaneTest::Below, registerBytes>(run, cap)) &
           compareLanes<LaneTest::Equal, registerBytes>(earlier, current);
+    if constexpr (looped) {
+        const uint8_t* allowed = x >= area.loopStart ? area.allowed + x : area.ones;
+        run &= -widen<Runs>(load<Bytes>(allowed + v * perVector));
+    }
     store(runs + v * sizeof(Runs), run);
     return run;
 }
@@ -210,7 +220,7 @@ struct Reach {
 
 // The farthest lane among the vectors below farVectors whose run, extended to
 // position i, reaches the longest match; -1 when none does.
-template <typename Lane, int32_t registerBytes, typename Runs>
+template <typename Lane, int32_t registerBytes, bool looped, typename Runs>
 [[gnu::always_inline]] inline int32_t farthestAtLongest(const SearchArea& area, uint8_t* runs, int32_t i,
                                                         const Reach<Runs>& reach, int32_t farVectors,
                                                         const Runs& current, const Runs& cap)
@@ -219,7 +229,7 @@ template <typename Lane, int32_t registerBytes, typename Runs>
     int32_t farthest = -1;
     for (int32_t v = reach.firstVector; v < farVectors; ++v) {
         Runs hits = compareLanes<LaneTest::AtLeast, registerBytes>(
-            extendRuns<Lane, registerBytes>(area, runs, i, v, current, cap), cap);
+            extendRuns<Lane, registerBytes, looped>(area, runs, i, v, current, cap), cap);
         if (v == reach.firstVector)
             hits &= reach.valid;
         if (farthest < 0) {
@@ -235,7 +245,7 @@ template <typename Lane, int32_t registerBytes, typename Runs>
 // left at nearCurrentAt, and returns the longest run of every lane in reach.
 // Replaying the last longest-match positions sets every run anew, whatever
 // it held: it either saturates or meets a difference.
-template <typename Lane, int32_t registerBytes, typename Runs>
+template <typename Lane, int32_t registerBytes, bool looped, typename Runs>
 [[gnu::always_inline]] inline Runs catchUp(const SearchArea& area, uint8_t* runs, int32_t i, const Reach<Runs>& reach,
                                            int32_t farVectors, int32_t nearCurrentAt, const Runs& cap)
 {
@@ -243,7 +253,7 @@ template <typename Lane, int32_t registerBytes, typename Runs>
     for (int32_t x = from - 1; x >= i; --x) {
         const Runs then = splat<Runs>(static_cast<Lane>(area.stream[x]));
         for (int32_t v = std::max(farVectors, reach.firstVector); v < reach.vectors; ++v)
-            extendRuns<Lane, registerBytes>(area, runs, x, v, then, cap);
+            extendRuns<Lane, registerBytes, looped>(area, runs, x, v, then, cap);
     }
     Runs most{};
     for (int32_t v = reach.firstVector; v < reach.vectors; ++v) {
@@ -257,7 +267,7 @@ template <typename Lane, int32_t registerBytes, typename Runs>
 
 // Extends every vector in reach to position i and returns the longest run of
 // every lane.
-template <typename Lane, int32_t registerBytes, typename Runs>
+template <typename Lane, int32_t registerBytes, bool looped, typename Runs>
 [[gnu::always_inline]] inline Runs extendAll(const SearchArea& area, uint8_t* runs, int32_t i, const Reach<Runs>& reach,
                                              const Runs& current, const Runs& cap)
 {
@@ -266,7 +276,7 @@ template <typename Lane, int32_t registerBytes, typename Runs>
     // on the lanes.
 #pragma GCC unroll 2
     for (int32_t v = reach.firstVector; v < reach.vectors; ++v) {
-        Runs run = extendRuns<Lane, registerBytes>(area, runs, i, v, current, cap);
+        Runs run = extendRuns<Lane, registerBytes, looped>(area, runs, i, v, current, cap);
         if (v == reach.firstVector)
             run &= reach.valid;
         most = larger(most, run);
@@ -278,7 +288,7 @@ template <typename Lane, int32_t registerBytes, typename Runs>
 // run cut at the longest match ties with a longer near one, and the far one
 // wins. Returns the vectors to keep current from now on: up to that one when
 // found is the longest match, else 0.
-template <typename Lane, int32_t registerBytes, typename Runs>
+template <typename Lane, int32_t registerBytes, bool looped, typename Runs>
 [[gnu::always_inline]] inline int32_t recordFarthest(const SearchArea& area, const uint8_t* runs, int32_t i,
                                                      const Reach<Runs>& reach, int32_t found)
 {
@@ -316,7 +326,7 @@ template <typename Lane, int32_t registerBytes, typename Runs>
 // The area comes by value: the runs are written through a byte pointer,
 // which may point anywhere, and the compiler would otherwise read the
 // area's fields again after every store.
-template <typename Lane, int32_t registerBytes>
+template <typename Lane, int32_t registerBytes, bool looped>
 [[gnu::always_inline]] inline void findAll(const SearchArea area)
 {
     constexpr int32_t vectorBytes = vectorBytesFor<registerBytes>;
@@ -348,16 +358,16 @@ template <typename Lane, int32_t registerBytes>
         Runs most;
         if (farVectors > 0) {
             const int32_t farthest =
-                farthestAtLongest<Lane, registerBytes>(area, runs, i, reach, farVectors, current, cap);
+                farthestAtLongest<Lane, registerBytes, looped>(area, runs, i, reach, farVectors, current, cap);
             if (farthest >= 0) {
                 area.length[i] = area.longest;
                 area.distance[i] = area.lanes - farthest;
                 continue;
             }
-            most = catchUp<Lane, registerBytes>(area, runs, i, reach, farVectors, nearCurrentAt, cap);
+            most = catchUp<Lane, registerBytes, looped>(area, runs, i, reach, farVectors, nearCurrentAt, cap);
             farVectors = 0;
         } else {
-            most = extendAll<Lane, registerBytes>(area, runs, i, reach, current, cap);
+            most = extendAll<Lane, registerBytes, looped>(area, runs, i, reach, current, cap);
         }
         nearCurrentAt = i;
 
@@ -367,7 +377,7 @@ template <typename Lane, int32_t registerBytes>
         // pass starts every run at 0, and at the longest match by saturation.
         const int32_t found = largestLane<Lane>(most);
         if (found != 0)
-            farVectors = recordFarthest<Lane, registerBytes>(area, runs, i, reach, found);
+            farVectors = recordFarthest<Lane, registerBytes, looped>(area, runs, i, reach, found);
     }
 }
 
@@ -383,7 +393,9 @@ void findAllInSmallWindow(const SearchArea& area)
         int32_t longest = 0;
         int32_t farthest = 0;
         for (int32_t d = std::min(area.window, i); d >= 1; --d) {
-            const int32_t run = stream[i] == stream[i - d] ? std::min(runs[d] + 1, area.longest) : 0;
+            const bool equal =
+                stream[i] == stream[i - d] && (i < area.loopStart || area.allowed[i + area.lanes - d] != 0);
+            const int32_t run = equal ? std::min(runs[d] + 1, area.longest) : 0;
             runs[d] = run;
             if (run > longest) {
                 longest = run;
@@ -399,39 +411,53 @@ void findAllInSmallWindow(const SearchArea& area)
 // The pass is built for each width of register, with AVX-512, with AVX2
 // and with the baseline instruction set, and the processor picks at run time.
 #if defined(__x86_64__) && defined(__GNUC__)
-template <typename Lane>
+template <typename Lane, bool looped>
 [[gnu::target("avx512bw")]] void findAllWithAvx512(const SearchArea& area)
 {
-    findAll<Lane, 64>(area);
+    findAll<Lane, 64, looped>(area);
 }
 
-template <typename Lane>
+template <typename Lane, bool looped>
 [[gnu::target("avx2")]] void findAllWithAvx2(const SearchArea& area)
 {
-    findAll<Lane, 32>(area);
+    findAll<Lane, 32, looped>(area);
 }
 
-template <typename Lane>
+template <typename Lane, bool looped>
 void findAllInLanes(const SearchArea& area)
 {
     if (__builtin_cpu_supports("avx512bw"))
-        findAllWithAvx512<Lane>(area);
+        findAllWithAvx512<Lane, looped>(area);
     else if (__builtin_cpu_supports("avx2"))
-        findAllWithAvx2<Lane>(area);
+        findAllWithAvx2<Lane, looped>(area);
     else
-        findAll<Lane, 16>(area);
+        findAll<Lane, 16, looped>(area);
 }
 #else
-template <typename Lane>
+template <typename Lane, bool looped>
 void findAllInLanes(const SearchArea& area)
 {
-    findAll<Lane, 16>(area);
+    findAll<Lane, 16, looped>(area);
 }
 #endif
 
+// The unlooping pass is built apart, so that it pays nothing for loops.
+template <bool looped>
+void findAllInWindow(const SearchArea& area, int32_t laneBytes)
+{
+    if (area.window <= smallWindow)
+        findAllInSmallWindow(area);
+    else if (laneBytes == 1)
+        findAllInLanes<uint8_t, looped>(area);
+    else if (laneBytes == 2)
+        findAllInLanes<uint16_t, looped>(area);
+    else
+        findAllInLanes<uint32_t, looped>(area);
+}
+
 }  // namespace
 
-void WindowRuns::prepare(const LzssSettings& settings, std::span<const uint8_t> stream)
+void WindowRuns::prepare(const LzssSettings& settings, std::span<const uint8_t> stream, std::optional<int32_t> loopStart)
 {
     stream_ = stream;
     window_ = settings.windowSize();
@@ -442,18 +468,34 @@ void WindowRuns::prepare(const LzssSettings& settings, std::span<const uint8_t> 
     head_.assign(2 * static_cast<std::size_t>(lanes_), 0);
     const std::size_t headBytes = std::min(stream.size(), static_cast<std::size_t>(lanes_));
     std::copy_n(stream.begin(), headBytes, head_.begin() + lanes_);
+
+    // After the song's end the player goes back to the loop start with its
+    // rings as the first pass left them: a slot then holds the last frame
+    // before the end that used it, not the one a copy named on the first
+    // pass. From the loop start on, a source before it is allowed only
+    // where the two hold the same byte; a source at or after the loop start
+    // is rewritten on every pass before it is read again.
+    const auto n = static_cast<int32_t>(stream.size());
+    loopStart_ = loopStart.value_or(INT32_MAX);
+    allowed_.clear();
+    ones_.clear();
+    if (loopStart_ >= n) return;
+    allowed_.assign(static_cast<std::size_t>(lanes_) + stream.size(), 1);
+    ones_.assign(static_cast<std::size_t>(lanes_), 1);
+    for (int32_t q = 0; q < loopStart_; ++q) {
+        const int32_t lastInSlot = q + window_ * ((n - 1 - q) / window_);
+        allowed_[static_cast<std::size_t>(lanes_ + q)] = stream[q] == stream[lastInSlot] ? 1 : 0;
+    }
 }
 
 void WindowRuns::findLongestMatches(int32_t rangeEnd, int32_t* length, int32_t* distance)
 {
-    const SearchArea area{stream_.data(), head_.data(), runs_.data(), rangeEnd, window_, longest_,
-                          lanes_,         length,       distance};
-    if (window_ <= smallWindow)
-        findAllInSmallWindow(area);
-    else if (laneBytes_ == 1)
-        findAllInLanes<uint8_t>(area);
-    else if (laneBytes_ == 2)
-        findAllInLanes<uint16_t>(area);
+    const bool looped = loopStart_ < rangeEnd;
+    const SearchArea area{stream_.data(), head_.data(), runs_.data(), rangeEnd, window_,
+                          longest_,       lanes_,       length,       distance, looped ? loopStart_ : INT32_MAX,
+                          allowed_.data(), ones_.data()};
+    if (looped)
+        findAllInWindow<true>(area, laneBytes_);
     else
-        findAllInLanes<uint32_t>(area);
+        findAllInWindow<false>(area, laneBytes_);
 }

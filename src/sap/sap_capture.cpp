@@ -40,10 +40,11 @@ FrameCaptures captureSapFrames(std::span<const uint8_t> file, const SapChoices& 
                                 (sap.songs == 1 ? std::string("only subsong 0")
                                                 : formatText("%d, numbered 0 to %d", sap.songs, sap.songs - 1)));
     const int32_t chips = sap.stereo ? 2 : 1;
-    if (sap.type == SapType::R) return {registerFrames(sap, name, notices), chips};
+    if (sap.type == SapType::R) return {registerFrames(sap, name, notices), chips, -1, {}};
 
-    double seconds = choices.seconds.value_or(sap.seconds[song].value_or(defaultSeconds));
-    if (!choices.seconds && !sap.seconds[song])
+    double seconds = choices.seconds.value_or(
+        choices.forLoopSearch ? loopSearchSeconds : sap.seconds[song].value_or(defaultSeconds));
+    if (!choices.seconds && !choices.forLoopSearch && !sap.seconds[song])
         notices.push_back({Notice::Kind::Warning,
                            formatText("gives no TIME for subsong %d: playing %g seconds\n", song, defaultSeconds), name});
     if (choices.mostSeconds > 0) seconds = std::min(seconds, choices.mostSeconds);
@@ -53,5 +54,5 @@ FrameCaptures captureSapFrames(std::span<const uint8_t> file, const SapChoices& 
     // A capture per chip counts against the limit, as in a VGM file; refused before anything runs.
     if (!(frames * (sap.stereo ? 2 : 1) <= maximumFrames)) tooLong(name);
     const SapRun run{song, static_cast<int32_t>(std::max(frames, 0.0)), choices.tvFrames, choices.callCycleLimit};
-    return {playSap(sap, run, name).frameSequence, chips};
+    return {playSap(sap, run, name).frameSequence, chips, -1, {}};
 }

@@ -16,6 +16,8 @@ RegisterStreamSet buildRegisterStreams(const FrameCaptures& captures)
     const size_t frameCount = frameSequence.size() / registersPerFrame;
     RegisterStreamSet song;
     song.chips = captures.chips;
+    song.ownLoopFrame = captures.ownLoopFrame;
+    song.ownLoopFault = captures.ownLoopFault;
     for (auto& stream : song.streams) stream.reserve(frameCount);
     for (size_t i = 0; i < frameCount; ++i) {
         const uint8_t* frame = frameSequence.data() + i * registersPerFrame;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // The most frames a song may have: about 93 hours at 50 frames a second. A
@@ -29,6 +30,10 @@ inline bool channelSounds(uint8_t audc) { return (audc & 0x0F) != 0; }
 struct FrameCaptures {
     std::vector<uint8_t> bytes;
     int32_t chips = 1;
+    // The loop that the input names itself (a VGM header's), as the frame
+    // it starts at, or -1; when it names one that cannot be used, why not.
+    int32_t ownLoopFrame = -1;
+    std::string ownLoopFault;
 };
 
 // One byte stream per register: streams[r][i] is register r of frame i.
@@ -38,6 +43,9 @@ struct RegisterStreamSet {
     // 2 for a song of two POKEY chips, whose frames alternate chip 1's and
     // chip 2's registers and come in whole pairs.
     int32_t chips = 1;
+    // The input's own loop, as in FrameCaptures.
+    int32_t ownLoopFrame = -1;
+    std::string ownLoopFault;
 
     int32_t frameCount() const { return static_cast<int32_t>(streams[0].size()); }
 

@@ -42,10 +42,10 @@ std::optional<LoopPair> findLoop(const RegisterStreamSet& song)
 
 }  // namespace
 
-void trimSilenceAndLoop(RegisterStreamSet& song, Notices& notices)
+std::optional<FoundLoop> trimSilenceAndLoop(RegisterStreamSet& song, Notices& notices)
 {
     const int32_t frameCount = song.frameCount();
-    if (frameCount == 0) return;
+    if (frameCount == 0) return std::nullopt;
 
     int32_t end = frameCount;
     const int32_t step = song.chips;
@@ -53,7 +53,7 @@ void trimSilenceAndLoop(RegisterStreamSet& song, Notices& notices)
     if (end == 0) {
         trimmed(notices, "song is completely silent, skipping.");
         keepFrames(song, 0, 0);
-        return;
+        return std::nullopt;
     }
     if (end < frameCount) trimmed(notices, formatText("skipping %d frames from the end.", frameCount - end));
 
@@ -66,6 +66,9 @@ void trimSilenceAndLoop(RegisterStreamSet& song, Notices& notices)
     if (const std::optional<LoopPair> loop = findLoop(song)) {
         trimmed(notices, formatText("loop detected from frame %d to %d (of %d)\n", loop->repeatStart, loop->loopStart,
                                     song.frameCount()));
+        const int32_t searched = song.frameCount();
         keepFrames(song, 0, loop->repeatStart);
+        return FoundLoop{loop->loopStart, loop->repeatStart, searched - loop->repeatStart};
     }
+    return std::nullopt;
 }

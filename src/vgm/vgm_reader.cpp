@@ -27,6 +27,16 @@ struct Command {
     Action action;
 };
 
+// The samples a wait command waits.
+uint32_t waitSamples(std::span<const uint8_t> file, uint64_t at)
+{
+    const uint8_t op = file[at];
+    if (op == 0x61) return uint32_t{file[at + 1]} | uint32_t{file[at + 2]} << 8;
+    if (op == 0x62) return 735;
+    if (op == 0x63) return 882;
+    return (op & 0x0F) + 1u;
+}
+
 // Every command the VGM format defines is stepped over by its full length,
 // so the arguments of other chips' commands and the contents of data blocks
 // are never taken for POKEY writes, waits or the end marker.
@@ -82,11 +92,22 @@ FrameCaptures readVgmFrames(std::span<const uint8_t> file)
     std::array<RegisterFile, 2> chips{};
     std::vector<uint8_t> frames;
     const size_t captureSize = dualChip ? 2 * registersPerFrame : registersPerFrame;
+    // The header's loop: the frame whose commands hold its offset, and the
+    // samples from there to the end, which its length must reach.
+    const uint32_t loopField = readLe32(file, loopOffsetField);
+    const uint64_t loopAt = uint64_t{loopOffsetField} + loopField;
+    int64_t loopFrame = -1;
+    uint64_t samples = 0;
+    uint64_t samplesAtLoop = 0;
     const size_t sizeLimit = size_t{maximumFrames} * registersPerFrame;
     for (uint64_t at = start; at < end;) {
         const Command command = decodeCommand(file, at);
         // A command cut off by the end of the file is not carried out.
         if (at + command.length > file.size() || command.action == Action::End) break;
+        if (loopField != 0 && loopFrame < 0 && at >= loopAt) {
+            loopFrame = static_cast<int64_t>(frames.size() / registersPerFrame);
+            samplesAtLoop = samples;
+        }
         if (command.action == Action::PokeyWrite) {
             const uint8_t address = file[at + 1];
             chips[address >> 7][address & 0x0F] = file[at + 2];
@@ -95,8 +116,23 @@ FrameCaptures readVgmFrames(std::span<const uint8_t> file)
                 throw Ex() << "Song too long: more than " << std::to_string(maximumFrames) << " frames";
             appendCapture(frames, chips[0]);
             if (dualChip) appendCapture(frames, chips[1]);
+            samples += waitSamples(file, at);
         }
         at += command.length;
     }
-    return {std::move(frames), dualChip ? 2 : 1};
+    FrameCaptures captures;
+    captures.bytes = std::move(frames);
+    captures.chips = dualChip ? 2 : 1;
+    if (loopField == 0) return captures;
+    const auto frameCount = static_cast<int64_t>(captures.bytes.size() / registersPerFrame);
+    const uint32_t loopSamples = readLe32(file, loopSamplesField);
+    if (loopAt < start || loopFrame < 0 || loopFrame >= frameCount)
+        captures.ownLoopFault = "has a loop offset outside its data";
+    else if (loopSamples < samples - samplesAtLoop)
+        captures.ownLoopFault = "has a loop of " + std::to_string(loopSamples) +
+                                " samples, short of the " + std::to_string(samples - samplesAtLoop) +
+                                " from its loop offset to its end";
+    else
+        captures.ownLoopFrame = static_cast<int32_t>(loopFrame);
+    return captures;
 }

@@ -53,12 +53,22 @@ void VgmWriter::putCommand(std::initializer_list<uint8_t> bytes, uint32_t sample
     samples_ += samples;
 }
 
+void VgmWriter::markLoop()
+{
+    loopAt_ = bytes_.size();
+    samplesAtLoop_ = samples_;
+}
+
 std::vector<uint8_t> VgmWriter::finish()
 {
     if (samples_ > UINT32_MAX) throw std::length_error("more samples than a VGM header can count");
     bytes_.push_back(0x66);
     putLe32(bytes_, eofOffsetField, static_cast<uint32_t>(bytes_.size() - eofOffsetField));
     putLe32(bytes_, totalSamplesField, static_cast<uint32_t>(samples_));
+    if (loopAt_ != 0) {
+        putLe32(bytes_, loopOffsetField, static_cast<uint32_t>(loopAt_ - loopOffsetField));
+        putLe32(bytes_, loopSamplesField, static_cast<uint32_t>(samples_ - samplesAtLoop_));
+    }
     return std::move(bytes_);
 }
 
@@ -67,12 +77,14 @@ uint64_t sampleAfterStep(int64_t steps, double frameRate)
     return static_cast<uint64_t>(std::llround(static_cast<double>(steps) * (sampleRate / frameRate)));
 }
 
-std::vector<uint8_t> songToVgm(const RegisterStreamSet& song, uint32_t pokeyClock, double frameRate, int chips)
+std::vector<uint8_t> songToVgm(const RegisterStreamSet& song, uint32_t pokeyClock, double frameRate, int chips,
+                               int32_t loopStep)
 {
     VgmWriter writer(VgmHeader{.pokeyClock = pokeyClock, .dualChip = chips == 2});
     uint64_t samplesSoFar = 0;
     const int32_t steps = song.frameCount() / chips;
     for (int32_t step = 0; step < steps; ++step) {
+        if (step == loopStep) writer.markLoop();
         for (int chip = 0; chip < chips; ++chip) {
             RegisterFrame frame;
             for (int r = 0; r < registersPerFrame; ++r) frame[r] = song.streams[r][step * chips + chip];

@@ -29,6 +29,9 @@ public:
     void wait(uint32_t samples);
     // Any other command, spelled by the caller, that waits the given samples.
     void putCommand(std::initializer_list<uint8_t> bytes, uint32_t samples = 0);
+    // The song loops from here to its end: the header's loop offset and
+    // loop sample count say so.
+    void markLoop();
     // Ends the data and returns the whole file.
     std::vector<uint8_t> finish();
 
@@ -37,6 +40,8 @@ private:
     uint64_t samples_ = 0;
     RegisterFrame last_[2]{};
     bool written_[2]{};
+    uint64_t loopAt_ = 0;  // 0: no loop
+    uint64_t samplesAtLoop_ = 0;
 };
 
 // The sample at which songToVgm's step (a frame, or a pair with two chips)
@@ -51,4 +56,6 @@ uint64_t sampleAfterStep(int64_t steps, double frameRate);
 // keeps its tempo from start to end. With two chips the song's frames are
 // taken in pairs, chip 1's then chip 2's, as a dual-chip VGM file gives them,
 // and one wait follows each pair; a last frame without its pair is dropped.
-std::vector<uint8_t> songToVgm(const RegisterStreamSet& song, uint32_t pokeyClock, double frameRate, int chips = 1);
+// With a loop step the song loops from that step to its end.
+std::vector<uint8_t> songToVgm(const RegisterStreamSet& song, uint32_t pokeyClock, double frameRate, int chips = 1,
+                               int32_t loopStep = -1);

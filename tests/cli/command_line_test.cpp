@@ -61,6 +61,12 @@ TEST(CommandLine, OutcomesMessagesAndFiles)
         {{"-t", "silent.vgm"}, 0, "regsqueeze: song is completely silent, skipping.", ""},
         {{"-t", "tail.vgm", "no/dir/out.lz16"}, 1,
          "regsqueeze: skipping 1 frames from the end.regsqueeze: can't open output file 'no/dir/out.lz16': No such file or directory\n", ""},
+        {{"--loop", "-e", "six.vgm"}, 1,
+         "regsqueeze: error, --loop and --loop-frame cannot be combined with -e: a file whose streams may end early "
+         "cannot restart" + usage, ""},
+        {{"--loop-frame", "6", "six.vgm"}, 1, "error: File 'six.vgm' has 6 frames: --loop-frame 6 lies outside the song\n\n", ""},
+        {{"--loop", "six.vgm"}, 1, "error: File 'six.vgm' shows no loop to repeat; ...", ""},
+        {{"-q", "--loop-frame", "2", "six.vgm"}, 0, "LZSS: ...", "six.lz16"},
         {{"six.vgm", "/dev/full"}, 1, skipNotices() + "regsqueeze: can't write output file '/dev/full': No space left on device\n", ""},
     };
     for (const Case& c : cases) {

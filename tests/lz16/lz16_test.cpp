@@ -189,6 +189,12 @@ TEST_F(Lz16, BadInputAndBadOptionsGiveTheirMessages)
     ASSERT_EQ(regsqueeze(dir + "big.vgm " + dir + "big.lz16"), 0);
     writeFile(dir + "tune.vgm", testing_support::makeSong(rng, 600, testing_support::SongShape::Music));
     ASSERT_EQ(regsqueeze(dir + "tune.vgm " + dir + "tune.lz16"), 0);
+    // 1 2 1 2 ... with a 9 at frame 32: frame 2 copies frame 0, whose ring
+    // slot holds the 9 when a player goes back to frame 2.
+    std::vector<vgm::Frame> pattern(40, vgm::Frame{});
+    for (size_t i = 0; i < pattern.size(); ++i) pattern[i][0] = i == 32 ? 9 : 1 + i % 2;
+    writeFile(dir + "pattern.vgm", pattern);
+    ASSERT_EQ(regsqueeze("-8 " + dir + "pattern.vgm " + dir + "pattern.lz16"), 0);
     const std::string p = LZ16_BINARY, big_to = " -o 8 -l 8 -m 1 " + dir + "big.lz16 " + dir + "out.";
     const std::string with = "' does not decode with offset 8, length 8, min 1: ";
     const std::pair<std::string, std::string> cases[] = {
@@ -208,6 +214,9 @@ TEST_F(Lz16, BadInputAndBadOptionsGiveTheirMessages)
          p + " sap: '" + dir + "early.lz16" + with + "match before the first frame at frame 1\n"},
         {"xex -o 8 -l 8 -m 2 " + dir + "tune.lz16 " + dir + "out.xex",
          p + " xex: '" + dir + "tune.lz16' was made with -o 8 -l 8 -m 1, not -o 8 -l 8 -m 2\n"},
+        {"vgm -o 4 -l 4 -m 1 --loop-frame 2 " + dir + "pattern.lz16 " + dir + "out.vgm",
+         p + " vgm: '" + dir + "pattern.lz16' does not restart right at frame 2: the frames after the restart differ. "
+                              "Convert the song with regsqueeze --loop-frame 2 (or --loop)\n"},
         {"sap --stereo" + big_to + "sap", p + " sap: '" + dir + "big.lz16' has an odd number of frames (97601), so "
                                           "it holds no whole pairs of chip 1 and chip 2 frames for --stereo\n"},
         {"vgm -r 1" + big_to + "vgm", p + " vgm: '" + dir + "big.lz16' is too long for a VGM file: 97601 frames at 1 a "
@@ -216,7 +225,7 @@ TEST_F(Lz16, BadInputAndBadOptionsGiveTheirMessages)
                                                   "call for two chips takes up to 4136 cycles, 37 scan lines\nTry '" + p + " sap -h' for help.\n"},
         {"xex --stereo " + dir + "tune.vgm " + dir + "out.xex",
          p + " xex: '" + dir + "tune.vgm' is a song for one chip: --stereo is for a song for two\n"},
-        {"vgm -t" + big_to + "vgm", p + " vgm: error, -t, --song, --seconds and --tv-frames are for songs, and '" +
+        {"vgm -t" + big_to + "vgm", p + " vgm: error, -t, --loop, --song, --seconds and --tv-frames are for songs, and '" +
                                        dir + "big.lz16' is a .lz16 file\nTry '" + p + " vgm -h' for help.\n"},
         {"PATH= xex" + big_to + "xex", p + " xex: building the player needs ca65 and ld65 from the cc65 package, "
                                        "and ca65 is not in PATH\n"},
@@ -234,6 +243,21 @@ TEST_F(Lz16, BadInputAndBadOptionsGiveTheirMessages)
         EXPECT_TRUE(message.ends_with("by ") || result.err == message) << result.err;
     }
     for (const char* out : {"out.vgm", "out.sap", "out.xex"}) EXPECT_FALSE(fs::exists(dir + out));
+}
+
+// A looping file goes to a VGM file whose header carries its loop, and
+// regsqueeze --loop makes the same file of that.
+TEST_F(Lz16, LoopingSongsKeepTheirLoopThroughVgm)
+{
+    std::mt19937 rng(9);
+    writeFile(dir + "tune.vgm", testing_support::makeSong(rng, 900, testing_support::SongShape::Music));
+    for (const std::string frame : {"0", "1", "450", "899"}) {
+        ASSERT_EQ(regsqueeze("--loop-frame " + frame + " " + dir + "tune.vgm " + dir + "looped.lz16"), 0);
+        const Outcome out = lz16("vgm -o 8 -l 8 -m 1 --loop-frame " + frame + " " + dir + "looped.lz16 " + dir + "looped.vgm");
+        ASSERT_EQ(out.status, 0) << out.err;
+        ASSERT_EQ(regsqueeze("--loop " + dir + "looped.vgm " + dir + "again.lz16"), 0);
+        EXPECT_EQ(slurp(dir + "looped.lz16"), slurp(dir + "again.lz16")) << frame;
+    }
 }
 
 // A write that fails part-way (the file-size limit, with SIGXFSZ ignored so
@@ -286,6 +310,7 @@ TEST_F(Lz16, SongsGiveWhatTheirFilesGive)
         {"one.vgm vgm", "-t -o 7 -l 5", "-o 7 -l 5 -m 1"},
         {"one.vgm vgm", "-x -o 4", "-o 4 -l 12 -m 1 -x"},
         {"two.vgm vgm", "", "-o 8 -l 8 -m 1 --stereo"},
+        {"two.vgm vgm", "--loop-frame 100", "-o 8 -l 8 -m 1 --stereo --loop-frame 100"},
         {"two.vgm sap --registers", "-m 2 -t", "-o 8 -l 8 -m 2 --stereo"},
         {"tune.sap sap --registers", "", "-o 8 -l 8 -m 1 --name Tune --author Me --fastplay 156"},
         {"tune.sap sap --registers", "--tv-frames --seconds 2", "-o 8 -l 8 -m 1 --name Tune --author Me"},

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <random>
 
 using stream_shapes::Shape;
@@ -32,12 +33,13 @@ int32_t affordableLength(const LzssSettings& settings, Shape shape, double budge
     return n;
 }
 
-void expectSameTables(std::span<const uint8_t> stream, const LzssSettings& settings, bool forceFinalLiteral)
+void expectSameTables(std::span<const uint8_t> stream, const LzssSettings& settings, bool forceFinalLiteral,
+                      std::optional<int32_t> loopStart = std::nullopt)
 {
     OptimalParser parser(settings);
-    parser.build(stream);
+    parser.build(stream, loopStart);
     parser.parse(forceFinalLiteral);
-    const ReferenceParse reference = referenceParse(stream, settings, forceFinalLiteral);
+    const ReferenceParse reference = referenceParse(stream, settings, forceFinalLiteral, loopStart.value_or(INT32_MAX));
     for (int32_t i = 0; i < parser.size(); ++i) {
         ASSERT_EQ(parser.cost(i), reference.cost[i]) << "at " << i << " of " << stream.size();
         ASSERT_EQ(parser.length(i), reference.length[i]) << "at " << i;
@@ -56,10 +58,13 @@ TEST(Parser, AgreesWithTheReferenceUnderEveryAcceptedSetting)
     for (const LzssSettings& settings : acceptedSettings()) {
         SCOPED_TRACE(testing::Message() << settings.offsetBits << "/" << settings.lengthBits << "/"
                                         << settings.minMatchLength);
-        for (int k = 0; k < 4; ++k) {
-            const int32_t n = affordableLength(settings, shapes[k], 3e5);
-            const std::vector<uint8_t> stream = stream_shapes::make(shapes[k], rng, n, 1 + k * 3);
-            expectSameTables(stream, settings, k % 2 == 1);
+        for (int k = 0; k < 6; ++k) {
+            // The last two parse a looping song, with the loop anywhere.
+            const Shape shape = shapes[k < 4 ? k : k - 2];
+            const int32_t n = affordableLength(settings, shape, 3e5);
+            const std::vector<uint8_t> stream = stream_shapes::make(shape, rng, n, 1 + k * 3);
+            const std::optional<int32_t> loop = k < 4 ? std::nullopt : std::optional<int32_t>(rng() % n);
+            expectSameTables(stream, settings, k % 2 == 1, loop);
         }
     }
 }

@@ -15,10 +15,16 @@ struct ReferenceParse {
     std::vector<int32_t> cost;
 };
 
+// With a loop start l, a position at or after l may copy from a frame q
+// before l only where q holds what its ring slot holds at the song's end.
 inline ReferenceParse referenceParse(std::span<const uint8_t> stream, const LzssSettings& settings,
-                                     bool forceFinalLiteral)
+                                     bool forceFinalLiteral, int32_t loopStart = INT32_MAX)
 {
     const auto n = static_cast<int32_t>(stream.size());
+    const int32_t w = settings.windowSize();
+    const auto readable = [&](int32_t at, int32_t q) {
+        return at < loopStart || q >= loopStart || stream[q] == stream[q + w * ((n - 1 - q) / w)];
+    };
     ReferenceParse parse{std::vector<int32_t>(n), std::vector<int32_t>(n), std::vector<int32_t>(n)};
     if (n == 0)
         return parse;
@@ -33,7 +39,7 @@ inline ReferenceParse referenceParse(std::span<const uint8_t> stream, const Lzss
             const int32_t maxLength = std::min(settings.longestMatch(), rangeEnd - i);
             for (int32_t d = std::min(i, settings.windowSize()); d >= 1; --d) {
                 int32_t k = 0;
-                while (k < maxLength && stream[i - d + k] == stream[i + k])
+                while (k < maxLength && stream[i - d + k] == stream[i + k] && readable(i + k, i - d + k))
                     ++k;
                 if (k > longest) {
                     longest = k;
