@@ -46,8 +46,7 @@ void runInfo(int argc, char** argv)
     const std::vector<FileSetting> fitting = fittingSettings(file);
     if (fitting.empty()) failAbout(files[0], "fits none of the settings that regsqueeze accepts");
     for (const FileSetting& setting : fitting) {
-        const int32_t frames =
-            decodeCompressedFile(file, setting.lzss, {.oldFormat = setting.oldFormat}).streams.frameCount();
+        const int32_t frames = measureCompressedFile(file, setting.lzss, {.oldFormat = setting.oldFormat}).frames;
         std::printf("%-16s %d frames, %s\n", setting.options().c_str(), frames, duration(frames).c_str());
     }
 }

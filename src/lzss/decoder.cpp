@@ -135,31 +135,44 @@ std::string readHeader(StepReader& reader, const FormatChoices& format, Header& 
 
 enum class Step { Done, OutOfData, BeforeFirstFrame };
 
+// Reads the step that starts at frame in a channel whose copy has run out:
+// a literal, whose value goes to literal, or a match, set up in copy.
+Step readStep(StepReader& reader, const LzssSettings& settings, int32_t base, int32_t frame, Copy& copy,
+              std::optional<uint8_t>& literal, int64_t& stepBits)
+{
+    const auto flag = reader.flag();
+    if (!flag) return Step::OutOfData;
+    if (*flag == 1) {
+        literal = reader.byte();
+        if (!literal) return Step::OutOfData;
+        stepBits += literalCost;
+        return Step::Done;
+    }
+    const auto code = reader.matchCode();
+    if (!code) return Step::OutOfData;
+    stepBits += settings.matchCost();
+    // The source is the one frame in the window whose index is congruent
+    // to the offset code plus the base.
+    const int32_t window = settings.windowSize();
+    const int32_t back = ((frame - 1 - code->offsetCode - base) % window + window) % window;
+    copy.source = frame - 1 - back;
+    copy.remaining = code->lengthCode + settings.minMatchLength;
+    return copy.source < 0 ? Step::BeforeFirstFrame : Step::Done;
+}
+
 // Appends frame's value to a compressed channel's stream: the next value of
 // its running copy, or else of the step that starts here.
 Step decodeStep(StepReader& reader, const LzssSettings& settings, int32_t base, int32_t frame, Copy& copy,
                 std::vector<uint8_t>& stream, int64_t& stepBits)
 {
     if (copy.remaining == 0) {
-        const auto flag = reader.flag();
-        if (!flag) return Step::OutOfData;
-        if (*flag == 1) {
-            const auto value = reader.byte();
-            if (!value) return Step::OutOfData;
-            stream.push_back(*value);
-            stepBits += literalCost;
+        std::optional<uint8_t> literal;
+        if (const Step step = readStep(reader, settings, base, frame, copy, literal, stepBits); step != Step::Done)
+            return step;
+        if (literal) {
+            stream.push_back(*literal);
             return Step::Done;
         }
-        const auto code = reader.matchCode();
-        if (!code) return Step::OutOfData;
-        stepBits += settings.matchCost();
-        // The source is the one frame in the window whose index is congruent
-        // to the offset code plus the base.
-        const int32_t window = settings.windowSize();
-        const int32_t back = ((frame - 1 - code->offsetCode - base) % window + window) % window;
-        copy.source = frame - 1 - back;
-        copy.remaining = code->lengthCode + settings.minMatchLength;
-        if (copy.source < 0) return Step::BeforeFirstFrame;
     }
     stream.push_back(stream[copy.source++]);
     --copy.remaining;
@@ -202,6 +215,43 @@ DecodedSong decodeCompressedFile(std::span<const uint8_t> bytes, const LzssSetti
     return song;
 }
 
+DecodedLength measureCompressedFile(std::span<const uint8_t> bytes, const LzssSettings& settings,
+                                    const FormatChoices& format, int32_t maxFrames)
+{
+    DecodedLength length;
+    StepReader reader(bytes, settings);
+    Header header;
+    length.error = readHeader(reader, format, header);
+    if (!length.error.empty()) return length;
+
+    const int32_t base = offsetBase(format);
+    std::array<Copy, registersPerFrame> copies{};
+    std::array<int64_t, registersPerFrame> stepBits{};
+    size_t endOfLastFrame = reader.position();
+    int32_t frame = firstStepFrame(format);
+    for (Step step = Step::Done; frame < maxFrames;) {
+        int32_t together = maxFrames - frame;  // the frames every channel goes on copying after this one
+        for (int c = firstChannel; c >= 0 && step == Step::Done; --c) {
+            if (header.skipped[c]) continue;
+            Copy& copy = copies[c];
+            std::optional<uint8_t> literal;
+            if (copy.remaining == 0) step = readStep(reader, settings, base, frame, copy, literal, stepBits[c]);
+            if (step == Step::Done && !literal) --copy.remaining;
+            together = std::min(together, copy.remaining);
+        }
+        if (step == Step::BeforeFirstFrame) length.error = "match before the first frame at frame " + std::to_string(frame);
+        if (step != Step::Done) break;
+        endOfLastFrame = reader.position();
+        // Frames in which every channel copies read nothing: they are passed at once.
+        together = std::min(together, maxFrames - frame - 1);
+        for (Copy& copy : copies) copy.remaining = std::max(copy.remaining - together, 0);
+        frame += 1 + together;
+    }
+    length.frames = frame;
+    length.unreadBytes = static_cast<int64_t>(bytes.size() - endOfLastFrame);
+    return length;
+}
+
 namespace {
 
 // A player's view of a channel: a ring of the last window's values, the
@@ -218,22 +268,15 @@ Step decodeRingStep(StepReader& reader, const LzssSettings& settings, int32_t ba
                     Ring& ring, uint8_t& value)
 {
     if (copy.remaining == 0) {
-        const auto flag = reader.flag();
-        if (!flag) return Step::OutOfData;
-        if (*flag == 1) {
-            const auto literal = reader.byte();
-            if (!literal) return Step::OutOfData;
+        std::optional<uint8_t> literal;
+        int64_t bits = 0;
+        if (const Step step = readStep(reader, settings, base, frame, copy, literal, bits); step != Step::Done)
+            return step;
+        if (literal) {
             value = *literal;
             ring.slots[frame & ring.mask] = value;
             return Step::Done;
         }
-        const auto code = reader.matchCode();
-        if (!code) return Step::OutOfData;
-        const int32_t window = settings.windowSize();
-        const int32_t back = ((frame - 1 - code->offsetCode - base) % window + window) % window;
-        copy.source = frame - 1 - back;
-        copy.remaining = code->lengthCode + settings.minMatchLength;
-        if (copy.source < 0) return Step::BeforeFirstFrame;
     }
     // The source is read before the frame's own slot is written: at the
     // farthest distance the two are the same slot.

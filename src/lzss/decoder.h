@@ -26,6 +26,19 @@ struct DecodedSong {
 DecodedSong decodeCompressedFile(std::span<const uint8_t> bytes, const LzssSettings& settings,
                                  const FormatChoices& format, int32_t maxFrames = INT32_MAX);
 
+// What decodeCompressedFile finds out about a file but its values: how many
+// frames it decodes to, whether its data is sound and the bytes left over.
+// Frames in which every channel goes on copying are passed together, so a
+// file that decodes to millions of frames (as wrong settings may make one
+// do) is measured in the time of its steps.
+struct DecodedLength {
+    int32_t frames = 0;
+    std::string error;
+    int64_t unreadBytes = 0;
+};
+DecodedLength measureCompressedFile(std::span<const uint8_t> bytes, const LzssSettings& settings,
+                                    const FormatChoices& format, int32_t maxFrames = INT32_MAX);
+
 // A looping song plays frames 0 to n - 1 once and then loopFrame to n - 1
 // again and again. At the end of the data the player goes back to the
 // decoder's state before loopFrame's steps and keeps its rings, the ring
