@@ -10,7 +10,8 @@
 ;   LZ_MIN_MATCH    1..16 (default 1)     LZ_OLD_FORMAT   0 or 1 (default 0, -x)
 ;   LZ_POKEY        register base ($D200)
 ;   LZ_STEREO       1 for a song for two chips (default 0)
-;   LZ_POKEY2       the second chip's register base (LZ_POKEY + $10)
+;   LZ_POKEY2       the second chip's register base (LZ_POKEY + $10), at
+;                   most 246 bytes from LZ_POKEY
 ;   LZ_ZP           first of the zero-page bytes; without it they go to the
 ;                   ZEROPAGE segment
 ;
@@ -19,23 +20,36 @@
 ;           for every channel the song does not leave out). Writes the
 ;           initial values the header holds. Carry set: no header.
 ;           Stereo: writes the first pair, frame 0 (the header's) to chip 1
-;           and frame 1 to chip 2, or with -x nothing (the first lz_frame
-;           plays frames 0 and 1). Carry set: no header or, without -x,
-;           no complete first pair; nothing written then.
+;           and frame 1 to chip 2, or with -x the left-out channels' values
+;           to both chips (the first lz_frame plays frames 0 and 1). Carry
+;           set: no header or, without -x, no complete first pair.
 ; lz_frame  Advances one frame and writes the nine registers, carry clear;
 ;           carry set, registers untouched, once the data runs out (and on
 ;           every call after that). Call lz_init again to start over.
 ;           Stereo: the same for the next pair of frames; a pair whose
 ;           second frame runs out writes neither chip.
 ;
-; Each frame's values go to the rings first; the registers are written at
-; the end of the frame (of the pair), once its data is known to lie before
-; the song's end. A frame that runs out of data has by then read up to 20
-; bytes past the end (and written nothing): the song must end at $FFEB or
-; below.
+; How a frame is played. Each channel has a block of code. The block
+; compares the frame's ring index (X) with the ring slot at which its
+; stream takes its next step: until then it copies, reading the value from
+; the source and storing it in its ring and straight into its register.
+; At the slot, the step's code (kept out of the blocks) reads a flag and a
+; literal or a match code, and sets the next slot. The data is read with
+; (ptr),Y, Y running on from frame to frame; ptr moves on (a "rebase")
+; only when Y passes a limit set so that the next frame's data (a pair's
+; in stereo) lies before the song's end and within Y's reach.
 ;
-; The code modifies itself: ring addresses, skipped channels and the end of
-; the data are patched into the instructions that use them.
+; Near the end, where that is no longer certain, the player goes into its
+; end mode: the register stores are made harmless (up to 8 offset bits,
+; and past 0 for two chips: BIT, or CMP for the indexed stores of two
+; chips, instead of STA, the values then come from the rings) or sent to
+; a buffer (endbuf), and after each frame (pair) a check on Y decides
+; between writing the registers and stopping. A frame that runs out has by
+; then read up to 20 bytes past the end (and written nothing): the song
+; must end at $FFEB or below.
+;
+; The code modifies itself: every patched operand has a name where it is
+; defined (name = *+1).
 
         .setcpu "6502"
         .export lz_init, lz_frame, lz_code_size, lz_zp_size
@@ -68,33 +82,109 @@ MM    = LZ_MIN_MATCH
 TB    = OB + LB                     ; code width
 WIN   = 1 << OB                     ; ring bytes per channel
 LMASK = (1 << LB) - 1
-BASE  = 2 - LZ_OLD_FORMAT           ; offset code + BASE = source frame (mod WIN)
-MAXR  = (1 << LB) + MM - 2          ; most frames a copy runs on after its first
-.if MAXR <= 255
-CW = 1                              ; bytes of a copy counter
-.elseif MAXR <= 65535
-CW = 2
-.else
-CW = 3
-.endif
-.if OB <= 8
-WMASK = WIN - 1
-.else
-NP    = WIN >> 8                    ; ring pages
-.endif
+CHIPS = 1 + LZ_STEREO
 
 .assert OB <= 12 && LB >= 2 && LB <= 16 && TB <= 16, error, "unsupported code widths"
 .assert TB > 12 || TB < 9 || OB <= 8, error, "9 to 12 bit codes need at most 8 offset bits"
 .assert MM >= 1 && MM <= 16, error, "minimum match must be 1 to 16"
 
+; Frame t is kept at ring index t - base (mod WIN), so that a match's
+; offset code is the ring index of its source. X holds the frame's ring
+; index, or its low byte past 8 offset bits; with 0 offset bits the ring is
+; one byte and X simply counts frames. Slots are compared with X, so they
+; repeat every PERIOD frames.
+.if OB = 0 || OB >= 8
+PBITS = 8
+.else
+PBITS = OB
+.endif
+PMASK = (1 << PBITS) - 1
+.if OB > 0 && OB < 8
+WMASK = WIN - 1
+.endif
+.if OB > 8
+NP    = WIN >> 8                    ; ring pages
+.endif
+; A copy longer than the period passes its slot before it ends: a counter
+; per channel (hi, HB bytes) says how many times to go on.
+EXTRA = ((1 << LB) + MM - 2) >> PBITS
+.if EXTRA = 0
+HB = 0
+.elseif EXTRA < 256
+HB = 1
+.else
+HB = 2
+.endif
+LCW = 1 + (LB > 8)                  ; bytes of a length code
+
+; The most bytes one frame reads: nine codes and two control bytes.
+.if TB <= 8
+FRAME_BYTES = 11
+.elseif TB <= 12
+FRAME_BYTES = 16
+.else
+FRAME_BYTES = 20
+.endif
+NEED = FRAME_BYTES * CHIPS          ; the bytes a call may read
+
+; The register stores and the end mode. In stereo the stores are indexed
+; by Y, the chip's offset (chip), so that one code serves both chips. Up
+; to 8 offset bits (for two chips, from 1, where the ring still holds the
+; pair's first frame when the second is played), the end mode turns the
+; stores into BIT (CMP in stereo) and its values come from the rings.
+; Otherwise the stores are redirected to endbuf.
+.if OB <= 8 && (LZ_STEREO = 0 || OB > 0)
+BIT_END = 1
+.else
+BIT_END = 0
+.endif
+.if LZ_STEREO
+  .if LZ_POKEY2 >= LZ_POKEY
+REGS  = LZ_POKEY                    ; the stores' base
+OFFA  = 0
+OFFB  = LZ_POKEY2 - LZ_POKEY
+  .else
+REGS  = LZ_POKEY2
+OFFA  = LZ_POKEY - LZ_POKEY2
+OFFB  = 0
+  .endif
+  .assert OFFA + OFFB <= 246, error, "LZ_POKEY2 must be within 246 bytes of LZ_POKEY"
+.else
+REGS  = LZ_POKEY
+.endif
+
+; Opcodes the code writes into itself.
+OP_SEC      = $38
+OP_RTS      = $60
+OP_JMP      = $4C
+OP_CPX_IMM  = $E0
+OP_BIT_ABS  = $2C
+OP_STA_ABS  = $8D
+OP_STA_ABSY = $99
+OP_CMP_ABSY = $D9
+OP_LDA_ABS  = $AD
+OP_LDA_ABSX = $BD
+OP_LDY_ZP   = $A4
+OP_LDY_IMM  = $A0
+OP_BNE      = $D0
+OP_BEQ      = $F0
+.if LZ_STEREO
+OP_REG_STORE = OP_STA_ABSY          ; a register store, out of the end mode
+OP_REG_SKIP  = OP_CMP_ABSY          ; and in it: the same operand, nothing written
+.else
+OP_REG_STORE = OP_STA_ABS
+OP_REG_SKIP  = OP_BIT_ABS
+.endif
+
 ; ---------------------------------------------------------------- zero page
 .ifdef LZ_ZP
-ptr  = LZ_ZP                        ; data of the current frame
-ctrl = LZ_ZP + 2                    ; flags left, above a stop bit
-pos  = LZ_ZP + 3                    ; ring index of the current frame
-t0   = LZ_ZP + 4
-t1   = LZ_ZP + 5
-ZPN  .set 6
+ptr  = LZ_ZP                        ; the data, read at (ptr),Y
+idx  = LZ_ZP + 2                    ; Y between calls (in stereo, between reads)
+ctrl = LZ_ZP + 3                    ; flags left, above a stop bit
+pos  = LZ_ZP + 4                    ; ring index of the current frame (low byte)
+t0   = LZ_ZP + 5
+t1   = LZ_ZP + 6
+ZPN  .set 7
  .if OB > 8
 posh = LZ_ZP + ZPN                  ; high byte of the ring index
 ZPN  .set ZPN + 1
@@ -103,10 +193,15 @@ ZPN  .set ZPN + 1
 half = LZ_ZP + ZPN                  ; waiting half-byte: $10 + value, or 0
 ZPN  .set ZPN + 1
  .endif
+ .if LZ_STEREO
+chip = LZ_ZP + ZPN                  ; Y in the blocks: this frame's chip
+ZPN  .set ZPN + 1
+ .endif
 .else
         .segment "ZEROPAGE"
 zp_first:
 ptr:    .res 2
+idx:    .res 1
 ctrl:   .res 1
 pos:    .res 1
 t0:     .res 1
@@ -117,132 +212,270 @@ posh:   .res 1
  .if TB >= 9 && TB <= 12
 half:   .res 1
  .endif
+ .if LZ_STEREO
+chip:   .res 1
+ .endif
 ZPN = * - zp_first
 .endif
 lz_zp_size = ZPN
 
         .segment "BSS"
-ucnt:   .res 9 * CW                 ; per channel: all ones minus the frames its copy still
-                                    ; runs; the increment that wraps it to 0 asks for a step
-.if OB < 8
-srcix:  .res 9                      ; per channel: ring index of the next copied value
+.if HB > 0
+hi:     .res 9 * HB                 ; per slot k: all ones minus the slots its copy still passes
 .endif
-.if OB > 8
-val:    .res 9                      ; per channel: value of the current frame
+.if OB > 0 && OB < 8
+srcix:  .res 9                      ; per slot k: ring index of the next copied value
 .endif
-skipv:  .res 9                      ; values of the channels the song leaves out
-.if LZ_STEREO
-held:   .res 9                      ; the first frame of a pair, for chip 1
+.if BIT_END
+skipv:  .res 9                      ; values of the channels left out, for the end mode
+.else
+endbuf: .res 9 * CHIPS              ; the end mode's registers, chip 1's then chip 2's
 .endif
 ik:     .res 1                      ; lz_init's working variables
-iscr:   .res 1
 ih:     .res 1
-im:     .res 1
 iavail: .res 1
+im:     .res 1
+iscr:   .res 1
 rbuf:   .res 2
 
         .segment "CODE"
 code_first:
 
-; Reads the next data byte of the frame.
+
+; ------------------------------------------------------------ the blocks
+; Names of slot k's patch points: .ident builds them from the slot.
+.define SLOT(num)   .ident(.sprintf("slot%d", num))     ; cpx #slot: ring index of the next step
+.define COPYX(num)  .ident(.sprintf("copyx%d", num))    ; the copy from the source index in A
+.define COPY(num)   .ident(.sprintf("copy%d", num))     ; where a copy reads its value
+.define SRC(num)    .ident(.sprintf("src%d", num))      ; operand: the source
+.define STORE(num)  .ident(.sprintf("store%d", num))    ; sta ring,x
+.define RING(num)   .ident(.sprintf("ring%d", num))     ; operand: the ring (its page past 8 offset bits)
+.define REG(num)    .ident(.sprintf("reg%d", num))      ; sta register: the opcode the end mode patches
+.define REGAT(num)  .ident(.sprintf("regat%d", num))    ; operand: the register (endbuf in the end mode)
+.define FIRSTP(num) .ident(.sprintf("firstp%d", num))   ; operand: the ring's first page
+.define AFTERP(num) .ident(.sprintf("afterp%d", num))   ; operand: the page after the ring
+.define TRAMP(num)  .ident(.sprintf("tramp%d", num))    ; jmp to the step, within a branch's reach
+.define STEP(num)   .ident(.sprintf("step%d", num))     ; the step's code
+
+; Reads the next data byte (Y is the data index in the step code).
 .macro GETBYTE
         lda     (ptr),y
         iny
 .endmacro
 
-; Sets the copy counter of channel slot k from the length code: in A when
-; a counter is one byte, else in t0 (low) and t1.
-.macro SET_COUNT k
-  .if CW = 1
-        eor     #$FF
-    .if MM > 1
-        sec
-        sbc     #MM - 1
-    .endif
-        sta     ucnt + k
+; Slot k's block: the copy, or a jump to the step at the slot. Keeps X (the
+; ring index) and, in stereo, Y (the chip's offset). Left out, the block
+; starts with a jump over it (lz_init).
+.macro BLOCK k
+        .local  blk, next
+blk:
+SLOT {k} = * + 1
+        cpx     #0
+  .if TRAMPOLINES
+        beq     TRAMP {k}           ; on to the step
   .else
-        lda     t0
-        eor     #$FF
-        sec
-        sbc     #MM - 1
-        sta     ucnt + k * CW
-        lda     t1
-        eor     #$FF
-        sbc     #0
-        sta     ucnt + k * CW + 1
-    .if CW = 3
+        bne     COPY {k}
+        jmp     STEP {k}
+  .endif
+COPY {k}:
+  .if OB = 0
+SRC {k} = * + 1
+        lda     $FFFF               ; the one-byte ring
+  .elseif OB < 8
+        lda     srcix + k
+        and     #WMASK
+COPYX {k}:                          ; a new match comes in here, its source index in A
+        tax
+        inc     srcix + k
+SRC {k} = * + 1
+        lda     $FFFF,x             ; the ring
+        ldx     pos
+  .elseif OB = 8
+SRC {k} = * + 1
+        lda     $FF00               ; the ring's page, the source index in the low byte
+        inc     SRC {k}
+  .else
+SRC {k} = * + 1
+        lda     $FFFF               ; the source address in the rings' pages
+  .endif
+STORE {k}:
+  .if OB = 0
+RING {k} = * + 1
+        sta     $FFFF
+  .elseif OB < 8
+RING {k} = * + 1
+        sta     $FFFF,x
+  .elseif OB = 8
+RING {k} = * + 1
+        sta     $FF00,x             ; the ring's page
+  .else
+RING {k} = * + 2
+        sta     $FF00,x             ; the page holding this frame's ring index
+  .endif
+REG {k}:
+REGAT {k} = * + 1
+  .if LZ_STEREO
+        sta     a:REGS + 8 - k,y
+  .else
+        sta     a:REGS + 8 - k
+  .endif
+  .if OB > 8
+        inc     SRC {k}              ; the source moves on, from the last page back to the first
+        bne     next
+        inc     SRC {k} + 1
+        lda     SRC {k} + 1
+AFTERP {k} = * + 1
+        cmp     #$FF
+        bne     next
+FIRSTP {k} = * + 1
         lda     #$FF
-        sbc     #0
-        sta     ucnt + k * CW + 2
+        sta     SRC {k} + 1
+  .endif
+next:
+  .if k = 0
+BLOCK_SIZE = next - blk
+SRC_OFF    = SRC {k} - blk          ; where lz_init patches every block
+REG_OFF    = REGAT {k} - blk
+RING_OFF   = RING {k} - blk
+    .if OB > 8
+FIRSTP_OFF = FIRSTP {k} - blk
+AFTERP_OFF = AFTERP {k} - blk
     .endif
-  .endif
-.endmacro
-
-; The nine output sites, 6 bytes apart, slot k (channel 8 - k) first: each
-; reads the slot's value of the frame, from its ring (the address that
-; lz_init patches in), or from skipv + k for a channel left out, and stores
-; it at dest + 8 - k, as the registers are ordered.
-.macro OUTPUT_SITES dest
-        .local first
-first:
-        .repeat 9, k
-  .if OB <= 8
-        lda     a:$FFFF,x
   .else
-        lda     a:val + k
+        .assert next - blk = BLOCK_SIZE, error, "blocks differ in size"
   .endif
-        sta     a:dest + 8 - k
-        .endrepeat
-        .assert * - first = 54, error, "output sites are 6 bytes apart"
 .endmacro
 
-; Length code in A, widened for a counter of more than one byte.
-.macro LC_FROM_A
-  .if CW > 1
+; The length code (A, or t0/t1 when LCW = 2) of slot k's new match: its
+; next step comes length = code + MM frames on, and a copy longer than the
+; period passes its slot (length - 1) >> PBITS times first.
+.macro SET_LENGTH k
+  .if HB = 0
+    .if MM = 1
+        sec
+    .else
+        clc
+        adc     #MM - 1
+        sec
+    .endif
+        adc     pos
+    .if PBITS < 8
+        and     #PMASK
+    .endif
+        sta     SLOT {k}
+  .elseif LCW = 1 && PBITS < 8      ; length - 1 has at most 9 bits
+        clc
+        adc     #MM - 1             ; length - 1, its ninth bit in the carry
+        sta     t0
+        ror                         ; the passes, (length - 1) >> PBITS
+    .repeat PBITS - 1
+        lsr
+    .endrepeat
+        eor     #$FF
+        sta     hi + k
+        lda     t0                  ; the next step, length frames on
+        sec
+        adc     pos
+        and     #PMASK
+        sta     SLOT {k}
+  .else
+    .if LCW = 1
         sta     t0
         lda     #0
         sta     t1
+    .endif
+        lda     t0
+        clc
+        adc     #MM
+        clc
+        adc     pos
+    .if PBITS < 8
+        and     #PMASK
+    .endif
+        sta     SLOT {k}
+    .if MM > 1                      ; A:t1:t0 = length - 1
+        lda     t0
+        clc
+        adc     #MM - 1
+        sta     t0
+        lda     t1
+        adc     #0
+        sta     t1
+        lda     #0
+        rol
+    .else
+        lda     #0
+    .endif
+    .if PBITS = 8
+      .if HB = 2
+        eor     #$FF
+        sta     hi + 9 + k
+      .endif
+        lda     t1
+        eor     #$FF
+        sta     hi + k
+    .else
+      .repeat PBITS
+        lsr
+        ror     t1
+        ror     t0
+      .endrepeat
+        lda     t0
+        eor     #$FF
+        sta     hi + k
+      .if HB = 2
+        lda     t1
+        eor     #$FF
+        sta     hi + 9 + k
+      .endif
+    .endif
   .endif
 .endmacro
 
-; Reads a match code for slot k and points the copy at its source.
-.macro DECODE k, cp, first
-  .if TB <= 8
+; A match code of one byte: the offset code above the length code.
+; Leaves the source index in srcix + k and, past 0 offset bits, in A.
+.macro DECODE_ONE_BYTE k
         GETBYTE
-    .if OB > 0
+  .if OB > 0 && HB = 0
         sta     t0
+        and     #LMASK
+        SET_LENGTH k
+        lda     t0                  ; the source index last, in A for the copy
+    .repeat LB
         lsr
-      .repeat LB - 1
+    .endrepeat
+        sta     srcix + k
+  .elseif OB > 0
+        sta     t0
+    .repeat LB
         lsr
-      .endrepeat
-        clc
-        adc     #BASE
-        and     #WMASK
+    .endrepeat
         sta     srcix + k
         lda     t0
         and     #LMASK
-    .endif
-        LC_FROM_A
-        SET_COUNT k
-  .elseif TB <= 12
+        SET_LENGTH k
+        lda     srcix + k
+  .else
+        SET_LENGTH k
+  .endif
+.endmacro
+
+; A byte and a half: the offset code and the low bits of the length code in
+; one byte, the high bits in a half-byte that two codes share (half holds
+; the waiting one, $10 + its value). Leaves the source index in the copy's
+; operand (8 offset bits) or in srcix + k and A.
+.macro DECODE_BYTE_AND_HALF k
         GETBYTE
         sta     t0
-    .if OB > 0
-      .if OB < 8
-        .repeat 8 - OB
+  .if OB = 8
+        sta     SRC {k}
+  .elseif OB > 0 && HB > 0
+    .repeat 8 - OB
         lsr
-        .endrepeat
-      .endif
-        clc
-        adc     #BASE
-        and     #WMASK
-      .if OB = 8
-        sta     cp + 1
-      .else
+    .endrepeat
         sta     srcix + k
-      .endif
-    .endif
-        lda     half
+  .endif
+        lda     half                ; the half-byte: the first of two codes opens it
         bne     :+
         GETBYTE
         sta     t1
@@ -259,53 +492,65 @@ first:
         ldx     #0
         stx     half
         ldx     pos
-:       ; A: high part of the length code, placed above the 8 - OB bits in t0
-    .if LB <= 8
-      .if OB < 8
-        .repeat 8 - OB
+:       ; A: the high part of the length code, above the 8 - OB bits in t0
+  .if LB <= 8
+    .if OB < 8
+      .repeat 8 - OB
         asl
-        .endrepeat
-        sta     t1
-        lda     t0
-        and     #(1 << (8 - OB)) - 1
-        ora     t1
-      .endif
-        LC_FROM_A
-    .else
-        sta     t1
-        .repeat 8 - OB
-        asl
-        .endrepeat
-        sta     ik                  ; scratch
-        lda     t0
-        and     #(1 << (8 - OB)) - 1
-        ora     ik
-        sta     t0
-        .repeat OB
-        lsr     t1
-        .endrepeat
+      .endrepeat
+        eor     t0                  ; the low bits from t0
+        and     #<~((1 << (8 - OB)) - 1)
+        eor     t0
     .endif
-        SET_COUNT k
-  .elseif OB = 8
+  .else
+        sta     t1
+      .repeat 8 - OB
+        asl
+      .endrepeat
+        eor     t0
+        and     #<~((1 << (8 - OB)) - 1)
+        eor     t0
+        sta     t0
+      .repeat OB
+        lsr     t1
+      .endrepeat
+  .endif
+        SET_LENGTH k
+  .if OB > 0 && OB < 8 && HB = 0
+        lda     t0                  ; the source index last, in A for the copy
+    .repeat 8 - OB
+        lsr
+    .endrepeat
+        sta     srcix + k
+  .elseif OB > 0 && OB < 8
+        lda     srcix + k
+  .endif
+.endmacro
+
+; Two bytes, low first: the offset code, and the length code + 1 above it.
+; Leaves the source where the copy reads it (and in A below 8 offset bits).
+.macro DECODE_TWO_BYTES k
+  .if OB = 8
         GETBYTE
-        clc
-        adc     #BASE
-        sta     cp + 1
+        sta     SRC {k}              ; the offset code is the source's ring index
+    .if LB = 8 && MM = 1 && HB = 0
+        txa                         ; the next step: length code + 1 = the second byte on
+        adc     (ptr),y
+        iny
+        sta     SLOT {k}
+    .else
         GETBYTE
         sec
         sbc     #1
-    .if LB < 8
+      .if LB < 8
         and     #LMASK
+      .endif
+        SET_LENGTH k
     .endif
-        LC_FROM_A
-        SET_COUNT k
   .elseif OB < 8
         GETBYTE
         sta     t0
     .if OB > 0
-        and     #WMASK
-        clc
-        adc     #BASE
         and     #WMASK
         sta     srcix + k
     .endif
@@ -318,7 +563,7 @@ first:
         lda     t0
         sec
         sbc     #1
-    .if CW = 1
+    .if LCW = 1
         and     #<LMASK
     .else
         sta     t0
@@ -326,26 +571,20 @@ first:
         sbc     #0
         and     #>LMASK
         sta     t1
-      .if LB < 8
-        lda     t0
-        and     #<LMASK
-        sta     t0
-      .endif
     .endif
-        SET_COUNT k
+        SET_LENGTH k
+    .if OB > 0
+        lda     srcix + k           ; in A for the copy
+    .endif
   .else
         GETBYTE
-        clc
-        adc     #BASE
-        sta     cp + 1
+        sta     SRC {k}
         GETBYTE
         sta     t0
         and     #NP - 1
-        adc     #0
-        and     #NP - 1
         clc
-        adc     first + 1           ; the ring's first page
-        sta     cp + 2
+        adc     FIRSTP {k}           ; the ring's first page
+        sta     SRC {k} + 1
         lda     t0
         .repeat OB - 8
         lsr
@@ -353,120 +592,104 @@ first:
         sec
         sbc     #1
         and     #LMASK
-        SET_COUNT k
+        SET_LENGTH k
   .endif
 .endmacro
 
-; The step of one channel (slot k = 8 - channel). Every block has the same
-; layout; lz_init patches the same offsets in each.
-.macro CHANNEL k
-        .local  blk_start, read, copy, store, match, flag, next, lit, first, after
-blk_start:
-        inc     ucnt + k * CW       ; lz_init: jmp next when the channel is left out
-        bne     copy
-  .if CW >= 2
-        inc     ucnt + k * CW + 1
-        bne     copy
+; Reads slot k's match code (carry clear): points the copy at its source
+; and sets the next slot.
+.macro DECODE k
+  .if TB <= 8
+        DECODE_ONE_BYTE k
+  .elseif TB <= 12
+        DECODE_BYTE_AND_HALF k
+  .else
+        DECODE_TWO_BYTES k
   .endif
-  .if CW = 3
-        inc     ucnt + k * CW + 2
-        bne     copy
+.endmacro
+
+; Slot k's step, at its slot: a copy that goes on past the slot, else a
+; flag and a literal or a match. Ends in the block's copy or store.
+.macro STEP_CODE k
+        .local  lit
+lit:                                ; a literal (placed first, in the branch's reach)
+  .if HB > 0                        ; literal: the counter back to all ones
+        dec     hi + k
+    .if HB = 2
+        dec     hi + 9 + k
+    .endif
+  .endif
+        txa                         ; the next step at the next frame (carry set)
+        adc     #0
+  .if PBITS < 8
+        and     #PMASK
+  .endif
+        sta     SLOT {k}
+        GETBYTE
+  .if LZ_STEREO
+        sty     idx
+        ldy     chip
+  .endif
+        jmp     STORE {k}
+STEP {k}:
+  .if HB > 0
+        inc     hi + k
+        beq     :+
+        jmp     COPY {k}
+:
+    .if HB = 2
+        inc     hi + 9 + k
+        beq     :+
+        jmp     COPY {k}
+:
+    .endif
+  .endif
+  .if LZ_STEREO
+        ldy     idx
   .endif
         lsr     ctrl
-        bne     flag
-        GETBYTE
+        bne     :+
+        GETBYTE                     ; a new control byte, a stop bit above its flags
         sec
         ror
         sta     ctrl
-flag:   bcc     match
-        .repeat CW, b               ; the counter, run out at 0, goes back to all ones
-        dec     ucnt + k * CW + b
-        .endrepeat
-        GETBYTE
-  .if OB <= 8
-        bcs     store               ; always
-  .else
-lit:    sta     $FF00,x             ; ring page patched
-        sta     val + k
-        jmp     next
+:       bcs     lit                 ; a literal; a match falls through
+        DECODE  k
+  .if LZ_STEREO
+        sty     idx
+        ldy     chip
   .endif
-match:
-        DECODE  k, copy, first
-  .if OB = 8
-copy:   lda     $FF00               ; ring page patched, source index in the low byte
-        inc     copy + 1
-store:  sta     $FF00,x
-  .elseif OB < 8
-copy:   lda     srcix + k
-        and     #WMASK
-        tax
-        inc     srcix + k
-read:   lda     $FFFF,x             ; ring patched
-        ldx     pos
-store:  sta     $FFFF,x
+  .if OB > 0 && OB < 8
+        jmp     COPYX {k}
   .else
-copy:   lda     $FFFF               ; source address
-store:  sta     $FF00,x             ; ring page + high byte of pos, patched
-        sta     val + k
-        inc     copy + 1
-        bne     next
-        inc     copy + 2
-        lda     copy + 2
-after:  cmp     #$FF                ; the page after the ring, patched
-        bne     next
-first:  lda     #$FF                ; the ring's first page, patched
-        sta     copy + 2
-  .endif
-next:
-  .if k = 0
-BLOCK_SIZE = next - blk_start
-COPY_OFF   = copy - blk_start
-STORE_OFF  = store - blk_start
-    .if OB < 8
-READ_OFF   = read - blk_start
-    .endif
-    .if OB > 8
-LIT_OFF    = lit - blk_start
-FIRST_OFF  = first - blk_start
-AFTER_OFF  = after - blk_start
-    .endif
-  .else
-        .assert next - blk_start = BLOCK_SIZE, error, "channel blocks differ"
+        jmp     COPY {k}
   .endif
 .endmacro
 
-; ---------------------------------------------------------------- lz_frame
-.if LZ_STEREO
-; Two steps a call: the first frame's values wait in held until the second
-; frame's data is known to be complete, then both chips are written.
-ended:  lda     #$38                ; sec
-        sta     entry
-        lda     #$60                ; rts
-        sta     entry + 1
-        rts
-lz_frame:
-entry:  jsr     step                ; becomes sec / rts once the data has run out
-        bcs     ended
-pair_second:                        ; lz_init comes in here with frame 0 in place
-saves:  OUTPUT_SITES held
-        jsr     step
-        bcs     ended
-outputs:
-        OUTPUT_SITES LZ_POKEY2
-        .repeat 9, r
-        lda     held + r
-        sta     a:LZ_POKEY + r
+; Up to 8 offset bits the blocks are short enough that a branch reaches a
+; jump to the step before or after them: a running copy then costs the
+; branch not taken. Slots 0 to 3 jump from here, 4 to 8 from after the blocks.
+TRAMPOLINES = OB <= 8
+.macro TRAMPOLINE k
+TRAMP {k}:
+        jmp     STEP {k}
+.endmacro
+.if TRAMPOLINES
+        .repeat 4, k
+        TRAMPOLINE k
         .endrepeat
-        clc
-        rts
-
-; One frame's steps; carry set when they ran past the end of the data.
-step:   ldy     #0
-.else
-lz_frame:
-entry:  ldy     #0                  ; becomes sec / rts once the data has run out
 .endif
-.if OB = 8
+
+; ------------------------------------------------------------- lz_frame
+.if LZ_STEREO = 0
+lz_frame:
+lz_frame_2 = * + 1                  ; the entry's second byte: rts once stopped
+        ldy     idx                 ; becomes sec / rts once the data has run out
+.endif
+
+; One frame: the ring index moves on, and every block runs.
+frame:
+.if OB = 0 || OB = 8
         inc     pos
         ldx     pos
 .elseif OB < 8
@@ -479,51 +702,251 @@ entry:  ldy     #0                  ; becomes sec / rts once the data has run ou
 .else
         inc     pos
         bne     :+
-        ; The ring index enters a new page: move every ring store there.
-        lda     posh
-        clc
-        adc     #1
-        and     #NP - 1
-        sta     posh                ; carry stays clear: no ring reaches past $FFFF
-        .repeat 9, k
-        lda     blocks + k * BLOCK_SIZE + FIRST_OFF + 1
-        adc     posh
-        sta     blocks + k * BLOCK_SIZE + STORE_OFF + 2
-        sta     blocks + k * BLOCK_SIZE + LIT_OFF + 2
-        .endrepeat
+        jsr     turn_page
 :       ldx     pos
 .endif
 blocks:
         .repeat 9, k
-        CHANNEL k
+        BLOCK   k
         .endrepeat
-blocks_end:
+.if LZ_STEREO
+        rts
+.if TRAMPOLINES
+        .repeat 5, i
+        TRAMPOLINE i + 4
+        .endrepeat
+.endif
+
+; A pair: frame A to chip 1, frame B to chip 2. In the end mode, frame A
+; that ran out stops before B.
+lz_frame:
+chip_a = * + 1
+lz_frame_2 = * + 1                  ; the entry's second byte: rts once stopped
+        ldy     #OFFA               ; becomes sec / rts once the data has run out
+        sty     chip
+        jsr     frame
+        lda     idx
+mid_limit = * + 1
+        cmp     #$FF                ; the end mode: bytes left + 1
+        bcs     stop
+chip_b = * + 1
+        ldy     #OFFB
+        sty     chip
+        jsr     frame
+        lda     idx
+limit = * + 1
+        cmp     #0                  ; rebase when the data index reaches it
+.else
+limit = * + 1
+        cpy     #0                  ; rebase when the data index reaches it
+.endif
+tail_branch:
+tail_to = * + 1                     ; the branch's offset: rebase, switch or end_tail
+        bcs     rebase              ; near the end switch, in the end mode end_tail
+TO_REBASE   = rebase - (tail_branch + 2)
+TO_SWITCH   = switch - (tail_branch + 2)
+TO_END_TAIL = end_tail - (tail_branch + 2)
+.if LZ_STEREO = 0
+        sty     idx
+.endif
+        clc
+        rts
+.if LZ_STEREO = 0
+.if TRAMPOLINES
+        .repeat 5, i
+        TRAMPOLINE i + 4
+        .endrepeat
+.endif
+.endif
+
+; The end mode, after the frame (pair): written when its data lay before
+; the end.
+end_tail:
+.if LZ_STEREO
+end_limit = * + 1
+        cmp     #0                  ; bytes left + 1
+.else
+end_limit = * + 1
+        cpy     #0
+.endif
+        bcs     stop
+.if LZ_STEREO = 0
+        sty     idx
+.endif
+        jsr     write_registers
+        clc
+        rts
+
+; The one place playing stops: lz_frame only returns carry set from now on.
+stop:   lda     #OP_SEC
+        sta     lz_frame
+        lda     #OP_RTS
+        sta     lz_frame_2
+        sec
+        rts
+
+; Far from the end, the data index (Y, or A in stereo) is past its limit:
+; ptr moves on to it.
+rebase:
+.if LZ_STEREO = 0
         tya
+.endif
         clc
         adc     ptr
         sta     ptr
         bcc     :+
         inc     ptr+1
-:
-endlo:  cmp     #0                  ; end of the data + 1, patched
-        lda     ptr+1
-endhi:  sbc     #0
+:       lda     #0
+        sta     idx
+        ; fall through
+
+; Sets the limit of the data index (idx = 0): Y may pass it only while
+; the next call's bytes all lie before the song's end and within Y's
+; reach. Far from the end (256 - FRAME_BYTES bytes or more), passing it
+; moves ptr on; nearer, where Y cannot overflow in the end mode, ptr stays
+; and passing it switches into the end mode, whose test is set here;
+; nearer than the bytes of a call, the end mode starts at once. Returns
+; carry clear.
+choose_mode:
+end_lo = * + 1
+        lda     #0                  ; the song's end
+        sec
+        sbc     ptr
+        tay
+end_hi = * + 1
+        lda     #0
+        sbc     ptr+1
+        bne     far
+        cpy     #256 - FRAME_BYTES
+        bcs     closer              ; still too far for the end mode's Y
+        iny                         ; the end mode's test: Y below the bytes left + 1
+        sty     end_limit
 .if LZ_STEREO
-        rts
-.else
-        bcs     ended
-outputs:
-        OUTPUT_SITES LZ_POKEY
+        sty     mid_limit
+.endif
+        lda     #TO_SWITCH
+        sta     tail_to
+        tya
+        sec
+        sbc     #NEED               ; bytes left + 1 - NEED: the limit, if positive
+        beq     enter_end_mode
+        bcc     enter_end_mode
+set_limit:
+        sta     limit
         clc
         rts
-ended:  lda     #$38                ; sec
-        sta     entry
-        lda     #$60                ; rts
-        sta     entry + 1
+far:    lda     #<(256 - NEED)        ; Y at most 255 - NEED: a call ends Y at 255 or below
+        bne     set_limit           ; always
+closer: tya                         ; ptr moves on again at bytes left - NEED
+        sbc     #NEED - 1           ; (carry set)
+        bcs     set_limit           ; always
+
+; Near the end, Y has passed the limit: the next call's bytes may lie past
+; the end.
+switch:
+.if LZ_STEREO = 0
+        sty     idx
+.endif
+        ; fall through
+
+; The end mode: the stores go to the buffer (or nowhere), every call comes
+; to end_tail, and with endbuf in stereo the chips' offsets index it.
+enter_end_mode:
+.if LZ_STEREO && BIT_END = 0
+        lda     #0
+        sta     chip_a
+        lda     #9
+        sta     chip_b
+.endif
+        lda     #TO_END_TAIL
+        sta     tail_to
+        lda     #0
+        sta     limit
+.if BIT_END
+        lda     #OP_REG_SKIP
+set_stores:                         ; A: the opcode of every register store
+        .repeat 9, k
+        sta     REG {k}
+        .endrepeat
+.else
+        .repeat 9, k
+        lda     #<(endbuf + 8 - k)
+        sta     REGAT {k}
+        lda     #>(endbuf + 8 - k)
+        sta     REGAT {k} + 1
+        .endrepeat
+.endif
+        clc
+        rts
+
+; The end mode's writes: the frame's values from the rings (from skipv for
+; a channel left out; in stereo the pair's first frame is at ring index
+; X - 1), or the pair's from endbuf.
+write_registers:
+.if BIT_END
+  .if LZ_STEREO
+        stx     t0                  ; frame B's ring index
+        dex                         ; frame A's, the one before
+    .if OB < 8
+        txa
+        and     #WMASK
+        tax
+    .endif
+        ldy     #OFFA
+        jsr     outputs
+        ldx     t0
+        ldy     #OFFB
+  .endif
+outputs:                            ; the values at ring index X (Y: the chip)
+out_from = outputs + 1              ; each site's operand, 6 bytes apart
+        .repeat 9, k
+        lda     a:$FFFF,x
+    .if LZ_STEREO
+        sta     a:REGS + 8 - k,y
+    .else
+        sta     a:LZ_POKEY + 8 - k
+    .endif
+        .endrepeat
+        .assert (* - outputs) = 54, error, "output sites are 6 bytes apart"
+.else
+        ldx     #8
+:       lda     endbuf,x
+        sta     LZ_POKEY,x
+  .if LZ_STEREO
+        lda     endbuf + 9,x
+        sta     LZ_POKEY2,x
+  .endif
+        dex
+        bpl     :-
+.endif
+        rts
+
+.if OB > 8
+; The ring index enters a new page: every ring store moves there.
+turn_page:
+        inc     posh
+        lda     posh
+        and     #NP - 1
+        sta     posh
+        beq     :+                  ; back to the rings' first pages
+        .repeat 9, k
+        inc     RING {k}            ; (a left-out channel's store is never run)
+        .endrepeat
+        rts
+:       .repeat 9, k
+        lda     FIRSTP {k}
+        sta     RING {k}
+        .endrepeat
         rts
 .endif
 
-; Channel block addresses, slot 0 (channel 8) to 8, and the end of the last.
+steps:
+        .repeat 9, k
+        STEP_CODE k
+        .endrepeat
+
+; ---------------------------------------------------------------- lz_init
+; Block addresses, slot 0 (channel 8) to 8, and the end of the last.
 blk_lo: .repeat 10, k
         .byte   <(blocks + k * BLOCK_SIZE)
         .endrepeat
@@ -531,16 +954,39 @@ blk_hi: .repeat 10, k
         .byte   >(blocks + k * BLOCK_SIZE)
         .endrepeat
 
-.if LZ_STEREO
-ENTRY0 = $20                        ; jsr step
-ENTRY1 = <step
-.else
-ENTRY0 = $A0                        ; ldy #0
-ENTRY1 = 0
-.endif
+FIRST_SLOT = PMASK                  ; the first step's ring index, -1 (frame 0 is at -2)
 
-; ---------------------------------------------------------------- lz_init
 lz_init:
+        jsr     read_params
+        jsr     direct_mode
+        jsr     header_byte         ; the mask
+        bcs     no_header
+        sta     im
+        ldx     #0
+:       stx     ik
+        jsr     init_channel
+        bcs     no_header
+        ldx     ik
+        inx
+        cpx     #9
+        bcc     :-
+        lda     ih                  ; the steps follow the header
+        clc
+        adc     ptr
+        sta     ptr
+        bcc     :+
+        inc     ptr+1
+:
+.if LZ_STEREO && LZ_OLD_FORMAT = 0
+        jmp     first_pair
+.else
+        jmp     choose_mode
+.endif
+no_header:
+        jmp     stop                ; carry is set
+
+; Keeps the song's bounds and buffers, and puts lz_frame back at its start.
+read_params:
         sta     t0
         stx     t1
         ldy     #0
@@ -550,21 +996,14 @@ lz_init:
         lda     (t0),y
         sta     ptr+1
         iny
-        lda     (t0),y              ; end: keep end + 1 and the bytes available
-        clc
-        adc     #1
-        sta     endlo + 1
-        iny
-        lda     (t0),y
-        adc     #0
-        sta     endhi + 1
-        dey
-        lda     (t0),y
+        lda     (t0),y              ; end
+        sta     end_lo
         sec
         sbc     ptr
         sta     iavail
         iny
         lda     (t0),y
+        sta     end_hi
         sbc     ptr+1
         beq     :+
         lda     #$FF                ; 256 or more: plenty for a header
@@ -575,33 +1014,88 @@ lz_init:
         iny
         lda     (t0),y
         sta     rbuf+1
-        lda     #ENTRY0             ; the first two bytes of lz_frame, back as they were
-        sta     entry
-        lda     #ENTRY1
-        sta     entry + 1
+.if LZ_STEREO
+        lda     #OP_LDY_IMM
+        sta     lz_frame
+.else
+        lda     #OP_LDY_ZP
+        sta     lz_frame
+        lda     #idx
+        sta     lz_frame_2
+.endif
         lda     #0
         sta     ctrl
+        sta     idx
+        sta     ih
 .if TB >= 9 && TB <= 12
         sta     half
 .endif
-        sta     ih
-        jsr     header_byte
-        bcs     no_header
-        sta     im
-        ldx     #0
-next_channel:
-        stx     ik
+.if OB > 8
+        lda     #<(WIN - 2)         ; frame 0 at ring index -2
+        sta     pos
+        lda     #NP - 1
+        sta     posh
+.else
+        lda     #$FE & PMASK
+        sta     pos
+.endif
+        rts
+
+; Out of the end mode: the stores go to the chips. (limit stays 0: the
+; next call rebases.)
+direct_mode:
+.if LZ_STEREO && BIT_END = 0
+        lda     #OFFA
+        sta     chip_a
+        lda     #OFFB
+        sta     chip_b
+.endif
+.if LZ_STEREO
+        lda     #$FF
+        sta     mid_limit
+.endif
+        lda     #TO_REBASE
+        sta     tail_to
+        lda     #0
+        sta     limit
+.if BIT_END
+        lda     #OP_REG_STORE
+        jmp     set_stores
+.else
+        ldx     #8                  ; slot X's store: REGS + 8 - X
+:       lda     blk_lo,x
+        sta     t0
+        lda     blk_hi,x
+        sta     t1
+        stx     iscr
+        lda     #<(REGS + 8)
+        sec
+        sbc     iscr
+        ldy     #REG_OFF
+        sta     (t0),y
+        lda     #>(REGS + 8)
+        sbc     #0
+        iny
+        sta     (t0),y
+        dex
+        bpl     :-
+.endif
+        rts
+
+; Slot X (channel 8 - X) from the header: a channel left out is jumped over
+; and keeps its value; a kept one gets the next ring and steps at the first
+; frame. Carry set when the header ends early.
+init_channel:
         lda     blk_lo,x
         sta     t0
         lda     blk_hi,x
         sta     t1
         cpx     #8
-        bcs     compressed          ; channel 0 is never left out
+        bcs     kept                ; channel 0 is never left out
         lsr     im
-        bcc     compressed
-        ; Left out: the block is jumped over, the register holds the header's value.
-        ldy     #0
-        lda     #$4C                ; jmp next block
+        bcc     kept
+        ldy     #0                  ; jmp to the next block
+        lda     #OP_JMP
         sta     (t0),y
         iny
         lda     blk_lo + 1,x
@@ -610,94 +1104,150 @@ next_channel:
         lda     blk_hi + 1,x
         sta     (t0),y
         jsr     header_byte
-        bcs     no_header
+        bcs     header_done
+.if BIT_END
         sta     skipv,x
-.if OB <= 8
-        txa
+        txa                         ; its end-mode write: lda skipv + k
         clc
         adc     #<skipv
         sta     t0
         lda     #>skipv
         adc     #0
         sta     t1
-        lda     #$AD                ; lda skipv + k
-        jsr     patch_outputs
+        lda     #OP_LDA_ABS
+        jsr     set_output
         lda     skipv,x
 .else
-        sta     val,x
+  .if OB > 8
+        pha
         lda     #0                  ; a first page that turning pages cannot carry out of
-        ldy     #FIRST_OFF + 1
+        ldy     #FIRSTP_OFF
         sta     (t0),y
-        lda     val,x
-.endif
-        jmp     write_register
-no_header:
-        lda     #$38
-        sta     entry
-        lda     #$60
-        sta     entry + 1
-        rts                         ; carry is set
-compressed:
-        txa                         ; A = k * CW
-.if CW > 1
-        asl
-  .if CW = 3
-        adc     ik
+        pla
+  .endif
+        jsr     register_of_slot
+        sta     endbuf,y
+  .if LZ_STEREO
+        sta     endbuf + 9,y
   .endif
 .endif
-        tax
-        ldy     #0
-        lda     #$EE                ; inc ucnt + k * CW
-        sta     (t0),y
-        iny
-        txa
+        jsr     write_register
         clc
-        adc     #<ucnt
+header_done:
+        rts
+
+kept:   ldy     #0                  ; cpx #first slot; bne
+        lda     #OP_CPX_IMM
         sta     (t0),y
         iny
-        lda     #>ucnt
-        adc     #0
+        lda     #FIRST_SLOT
         sta     (t0),y
-        ldy     #CW                 ; the counter runs out at the next frame
-        lda     #$FF
-:       sta     ucnt,x
-        inx
-        dey
-        bne     :-
-        ldx     ik
-.if OB = 8
-        lda     rbuf+1
-        ldy     #COPY_OFF + 2
-        sta     (t0),y
-        ldy     #STORE_OFF + 2
-        sta     (t0),y
-.elseif OB < 8
-        ldy     #READ_OFF + 1
-        jsr     put_ring
-        ldy     #STORE_OFF + 1
-        jsr     put_ring
+        iny
+.if TRAMPOLINES
+        lda     #OP_BEQ
+.else
+        lda     #OP_BNE
 .endif
-.if OB <= 8
-        lda     rbuf
-        sta     t0
-        lda     rbuf+1
+        sta     (t0),y
+.if HB > 0
+        lda     #$FF
+        sta     hi,x
+  .if HB = 2
+        sta     hi + 9,x
+  .endif
+.endif
+        jsr     set_ring
+.if LZ_OLD_FORMAT = 0
+        jsr     header_byte         ; frame 0, at ring index -2
+        bcs     header_done
+  .if OB = 0
+        ldy     #0
+  .elseif OB < 8
+        ldy     #(WIN - 2) & WMASK
+  .else
+        ldy     #$FE
+    .if OB > 8
+        pha
+        lda     t1                  ; the ring's last page
+        clc
+        adc     #NP - 1
         sta     t1
-        lda     #$BD                ; lda ring,x
-        jsr     patch_outputs
+        pla
+    .endif
+  .endif
+        sta     (t0),y
+  .if LZ_STEREO = 0
+        jsr     write_register
+  .elseif BIT_END = 0
+        jsr     register_of_slot    ; the first pair's frame 0, for chip 1
+        sta     endbuf,y
+  .endif                            ; (else first_pair writes it from the ring)
+.endif
+        clc
+        rts
+
+; Writes A to register 8 - X, on both chips in stereo. Keeps X.
+write_register:
+.if BIT_END
+        pha
+        txa
+        eor     #$FF
+        clc
+        adc     #9
+        tay
+        pla
+.else
+        jsr     register_of_slot
+.endif
+        sta     LZ_POKEY,y
+.if LZ_STEREO
+        sta     LZ_POKEY2,y
+.endif
+        rts
+
+.if BIT_END = 0
+; Y = 8 - X: slot X's register. Keeps A and X.
+register_of_slot:
+        pha
+        txa
+        eor     #$FF
+        clc
+        adc     #9
+        tay
+        pla
+        rts
+.endif
+
+; Points the copy and the store of the block at t0/t1 (slot X) at the next
+; ring, rbuf, and its end-mode write too; leaves the ring's address in
+; t0/t1 and moves rbuf on to the ring after. Keeps X.
+set_ring:
+.if OB <= 8
+  .if OB < 8
+        ldy     #SRC_OFF
+        lda     rbuf
+        sta     (t0),y
+        ldy     #RING_OFF
+        sta     (t0),y
+  .endif
+        ldy     #SRC_OFF + 1
+        lda     rbuf+1
+        sta     (t0),y
+        ldy     #RING_OFF + 1
+        sta     (t0),y
 .else
         lda     rbuf+1
-        ldy     #FIRST_OFF + 1
-        sta     (t0),y
-        ldy     #STORE_OFF + 2
-        sta     (t0),y
-        ldy     #LIT_OFF + 2
+        ldy     #FIRSTP_OFF
         sta     (t0),y
         clc
-        adc     #NP
-        ldy     #AFTER_OFF + 1
+        adc     #NP - 1             ; frame 0's page
+        ldy     #RING_OFF
+        sta     (t0),y
+        adc     #1
+        ldy     #AFTERP_OFF
         sta     (t0),y
 .endif
-        lda     rbuf                ; t0/t1: this ring; rbuf: the next one
+        lda     rbuf
         sta     t0
         clc
         adc     #<WIN
@@ -706,66 +1256,34 @@ compressed:
         sta     t1
         adc     #>WIN
         sta     rbuf+1
-.if LZ_OLD_FORMAT = 0
-        jsr     header_byte
-        bcs     no_header
-        ldy     #0                  ; frame 0 goes to ring index 0
-        sta     (t0),y
-  .if OB > 8
-        sta     val,x
+.if BIT_END
+  .if OB = 0
+        lda     #OP_LDA_ABS
+  .else
+        lda     #OP_LDA_ABSX
   .endif
+        jmp     set_output
+.else
+        rts
 .endif
-.if LZ_OLD_FORMAT || LZ_STEREO
-        jmp     channel_done        ; -x holds no frame 0; a pair waits until it is complete
-.endif
-write_register:
-.if LZ_STEREO = 0
-        pha                         ; register 8 - k
+
+.if BIT_END
+; Writes the instruction A with the operand t0/t1 where the end mode reads
+; slot X's value. Keeps X.
+set_output:
+        pha
         txa
-        eor     #$FF
-        clc
-        adc     #9
+        asl
+        sta     iscr
+        asl
+        adc     iscr                ; 6 * k
         tay
         pla
-        sta     LZ_POKEY,y
-.endif
-channel_done:
-        ldx     ik
-        inx
-        cpx     #9
-        bcs     :+
-        jmp     next_channel
-:       lda     ih                  ; the step data follows the header
-        clc
-        adc     ptr
-        sta     ptr
-        bcc     :+
-        inc     ptr+1
-:
-.if OB <= 8
-  .if LZ_OLD_FORMAT
-        lda     #WMASK
-  .else
-        lda     #0
-  .endif
-        sta     pos
-.else
-  .if LZ_OLD_FORMAT
-        lda     #$FF
-        sta     pos
-        lda     #NP - 1
-        sta     posh
-  .else
-        lda     #0
-        sta     pos
-        sta     posh
-  .endif
-.endif
-.if LZ_STEREO && LZ_OLD_FORMAT = 0
-        ldx     #0                  ; pos: frame 0 is at ring index 0
-        jmp     pair_second         ; the first pair: frame 0 and the first step
-.else
-        clc
+        sta     outputs,y
+        lda     t0
+        sta     out_from,y
+        lda     t1
+        sta     out_from + 1,y
         rts
 .endif
 
@@ -780,45 +1298,32 @@ header_byte:
         clc
 :       rts
 
-.if OB <= 8
-; Writes the instruction A with the operand t0/t1 where lz_frame reads slot
-; X's value (in stereo the two places). Keeps X.
-patch_outputs:
-        pha
-        txa
-        asl
-        sta     iscr
-        asl
-        adc     iscr                ; 6 * k
+.if LZ_STEREO && LZ_OLD_FORMAT = 0
+; The first pair: frame 0, from the header, and frame 1, the first step,
+; played in the end mode; both chips are written when frame 1 is complete.
+first_pair:
+        jsr     enter_end_mode
+  .if BIT_END
+        ldy     #OFFB
+  .else
+        ldy     #9                  ; frame 1 to chip 2's half of endbuf
+  .endif
+        sty     chip
+        jsr     frame
+        lda     end_lo              ; complete: idx <= end - ptr
+        sec
+        sbc     ptr
         tay
-        pla
-        sta     outputs,y
-  .if LZ_STEREO
-        sta     saves,y
-  .endif
-        lda     t0
-        sta     outputs + 1,y
-  .if LZ_STEREO
-        sta     saves + 1,y
-  .endif
-        lda     t1
-        sta     outputs + 2,y
-  .if LZ_STEREO
-        sta     saves + 2,y
-  .endif
-        rts
-.endif
-
-.if OB < 8
-; Writes the next ring's address at (t0),Y; leaves Y after it.
-put_ring:
-        lda     rbuf
-        sta     (t0),y
-        iny
-        lda     rbuf+1
-        sta     (t0),y
-        iny
-        rts
+        lda     end_hi
+        sbc     ptr+1
+        bne     :+
+        cpy     idx
+        bcs     :+
+        jmp     no_header
+:       jsr     write_registers
+        jsr     direct_mode
+        lda     idx                 ; ptr moves on past the pair
+        jmp     rebase
 .endif
 
 lz_code_size = * - code_first

@@ -2,7 +2,8 @@
 ; calls lz_init, then lz_frame until it reports the end, printing the nine
 ; registers after every frame (with LZ_STEREO, the eighteen of both chips
 ; after every pair). ./limit holds the most lz_frame calls (three
-; bytes, low first). Built with STUB=1 it calls a routine that only clears
+; bytes, low first) and, in a fourth byte, how many of the file's last bytes
+; lie after the song's end (unread padding that moves the song down). Built with STUB=1 it calls a routine that only clears
 ; the carry instead of lz_frame; since the harness's own work does not depend
 ; on the data, the two runs' cycle totals differ by exactly the player's.
 ;
@@ -46,6 +47,7 @@ dst:    .res 2
 
         .segment "BSS"
 lim:    .res 3
+pad:    .res 1                      ; bytes after the song's end
 size:   .res 2
 fd:     .res 2
 params: .res 6                      ; for lz_init: start, end, buffers
@@ -59,7 +61,7 @@ start:  ldx     #$FF
         jsr     open
         lda     #<lim
         ldx     #>lim
-        ldy     #3
+        ldy     #4
         jsr     read
         lda     #<song_name
         ldx     #>song_name
@@ -87,9 +89,12 @@ start:  ldx     #$FF
         lda     #>TOP
         sbc     size+1
         sta     params+1
-        lda     #<TOP
+        lda     #<TOP           ; the end: the padding after it is not the song's
+        sec
+        sbc     pad
         sta     params+2
         lda     #>TOP
+        sbc     #0
         sta     params+3
         lda     #<__RINGS_START__
         sta     params+4

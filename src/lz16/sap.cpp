@@ -34,14 +34,16 @@ constexpr const char* about =
 constexpr uint16_t shadow = 0x0200;
 
 // The most cycles a PLAYER call takes, for one chip and for two (a pair of
-// frames): the player's worst call over every setting, as scripts/simulate-player
-// measures it ("worst:"; 1,964 and 3,976 cycles, at 7/9/1), and the wrapper
+// frames): the player's worst call, as scripts/simulate-player measures it
+// ("worst:"), where a match code takes the most shifts (2,865 cycles at
+// 7/9/16; for two chips 5,695 at 7/9/1, where both frames of a pair can
+// start nine matches; searched at 7/9/1, 7/9/2 and 7/9/16), and the wrapper
 // around it: the JSR to PLAYER, the copy of the shadow to the chips, the
 // branch (a page crossed) and the RTS, 88 cycles, 160 for two chips.
 // FASTPLAY must give a call at least as many scan lines. The call that starts
 // the song over takes longer and may run late. Measure again whenever the
 // player changes.
-constexpr int worstCallCycles[2] = {1964 + 88, 3976 + 160};
+constexpr int worstCallCycles[2] = {2865 + 88, 5695 + 160};
 
 int fewestLines(bool stereo) { return (worstCallCycles[stereo] + cyclesPerScanLine - 1) / cyclesPerScanLine; }
 constexpr MemoryRange sapMemory[] = {{0x0220, 0xD000}, {0xD800, 0x10000}};

@@ -221,8 +221,8 @@ TEST_F(Lz16, BadInputAndBadOptionsGiveTheirMessages)
                                           "it holds no whole pairs of chip 1 and chip 2 frames for --stereo\n"},
         {"vgm -r 1" + big_to + "vgm", p + " vgm: '" + dir + "big.lz16' is too long for a VGM file: 97601 frames at 1 a "
                                         "second last 4304204100 samples, and the header counts at most 4294967295\n"},
-        {"sap --stereo --fastplay 36" + big_to + "sap", p + " sap: error, --fastplay should be from 37 to 312: a PLAYER "
-                                                  "call for two chips takes up to 4136 cycles, 37 scan lines\nTry '" + p + " sap -h' for help.\n"},
+        {"sap --stereo --fastplay 51" + big_to + "sap", p + " sap: error, --fastplay should be from 52 to 312: a PLAYER "
+                                                  "call for two chips takes up to 5855 cycles, 52 scan lines\nTry '" + p + " sap -h' for help.\n"},
         {"xex --stereo " + dir + "tune.vgm " + dir + "out.xex",
          p + " xex: '" + dir + "tune.vgm' is a song for one chip: --stereo is for a song for two\n"},
         {"vgm -t" + big_to + "vgm", p + " vgm: error, -t, --loop, --song, --seconds and --tv-frames are for songs, and '" +
