@@ -40,13 +40,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -122,10 +122,13 @@ private:
         const std::string text{std::istreambuf_iterator<char>(in), {}};
         Run result;
         result.status = WEXITSTATUS(status);
-        static const std::regex cycles(R"((\d+) cycles)");
-        std::smatch found;
-        if (!std::regex_search(text, found, cycles)) fail("sim65 printed no cycle count");
-        result.cycles = std::stoll(found[1]);
+        // "... N cycles": the digits before the word.
+        const size_t word = text.find(" cycles");
+        size_t digits = word;
+        while (digits != std::string::npos && digits > 0 && std::isdigit(static_cast<unsigned char>(text[digits - 1])))
+            --digits;
+        if (word == std::string::npos || digits == word) fail("sim65 printed no cycle count");
+        result.cycles = std::stoll(text.substr(digits, word - digits));
         for (char c : text) result.lines += c == '\n';
         result.lines -= 1;  // the cycle count's line
         return result;
