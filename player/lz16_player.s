@@ -1188,7 +1188,7 @@ kept:   ldy     #0                  ; cpx #first slot; bne
 
 ; Writes A to register 8 - X, on both chips in stereo. Keeps X.
 write_register:
-.if BIT_END
+.if BIT_END                         ; register_of_slot's work, in line: only this uses it here
         pha
         txa
         eor     #$FF

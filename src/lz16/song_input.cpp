@@ -129,7 +129,7 @@ LoadedSong decodeGivenFile(std::vector<uint8_t> file, const std::string& in, con
     const FileSetting given{settings.lzss, settings.format.oldFormat};
     // A file made without the loop asked for fits its setting without it,
     // and is then refused for its restart.
-    if (fitsSetting(song.file, given, loopFrame) || (loopFrame && fitsSetting(song.file, given))) {
+    if (fitsDecoded(song.file, decoded, given, loopFrame) || (loopFrame && fitsDecoded(song.file, decoded, given))) {
         song.frames = std::move(decoded.streams);
         return song;
     }

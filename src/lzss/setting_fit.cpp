@@ -47,10 +47,17 @@ bool fitsSetting(std::span<const uint8_t> file, const FileSetting& setting, std:
     // more frames than the song has.
     const FormatChoices format{.oldFormat = setting.oldFormat};
     const DecodedLength length = measureCompressedFile(file, setting.lzss, format, maximumFrames + 1);
-    const int32_t frames = length.frames;
-    if (!length.error.empty() || length.unreadBytes != 0 || frames == 0 || frames > maximumFrames) return false;
+    if (!length.error.empty() || length.unreadBytes != 0 || length.frames == 0 || length.frames > maximumFrames)
+        return false;
+    return fitsDecoded(file, decodeCompressedFile(file, setting.lzss, format), setting, loopFrame);
+}
+
+bool fitsDecoded(std::span<const uint8_t> file, const DecodedSong& decoded, const FileSetting& setting,
+                 std::optional<int32_t> loopFrame)
+{
+    const int32_t frames = decoded.streams.frameCount();
+    if (!decoded.error.empty() || decoded.unreadBytes != 0 || frames == 0 || frames > maximumFrames) return false;
     if (loopFrame && *loopFrame >= frames) return false;
-    const DecodedSong decoded = decodeCompressedFile(file, setting.lzss, format);
     // The writer's parse is the least costly: a channel whose steps cost more
     // was parsed otherwise. A channel at a time, since a file decoded under
     // a wrong setting usually shows it in the first. Channel 0's end may be

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lzss/decoder.h"
 #include "lzss/file_format.h"
 #include "lzss/lzss_settings.h"
 
@@ -25,6 +26,10 @@ struct FileSetting {
 // alone says little: a file often decodes cleanly under a neighbouring
 // setting, to other frames. A looping file is written again with its loop.
 bool fitsSetting(std::span<const uint8_t> file, const FileSetting& setting,
+                 std::optional<int32_t> loopFrame = std::nullopt);
+
+// The same for a file already decoded under the setting, to its end.
+bool fitsDecoded(std::span<const uint8_t> file, const DecodedSong& decoded, const FileSetting& setting,
                  std::optional<int32_t> loopFrame = std::nullopt);
 
 // Every accepted setting, in both formats, that the file fits, the likeliest
