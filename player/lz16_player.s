@@ -14,18 +14,24 @@
 ;                   most 246 bytes from LZ_POKEY
 ;   LZ_ZP           first of the zero-page bytes; without it they go to the
 ;                   ZEROPAGE segment
+;   LZ_LOOP         1 to play looping songs (default 0)
 ;
 ; lz_init   A/X = address of six bytes: song start, song end (the address
 ;           after its last byte), buffers (page aligned; 2^offset bits bytes
-;           for every channel the song does not leave out). Writes the
-;           initial values the header holds. Carry set: no header.
+;           for every channel the song does not leave out); with LZ_LOOP,
+;           eight: then the address of the song's loop record (the .inc
+;           file regsqueeze --loop writes), or 0 for a song that ends.
+;           Writes the initial values the header holds. Carry set: no header.
 ;           Stereo: writes the first pair, frame 0 (the header's) to chip 1
 ;           and frame 1 to chip 2, or with -x the left-out channels' values
 ;           to both chips (the first lz_frame plays frames 0 and 1). Carry
 ;           set: no header or, without -x, no complete first pair.
 ; lz_frame  Advances one frame and writes the nine registers, carry clear;
 ;           carry set, registers untouched, once the data runs out (and on
-;           every call after that). Call lz_init again to start over.
+;           every call after that). Call lz_init again to start over. A
+;           looping song never ends: the call after its last frame plays
+;           the loop start's frame from the loop record, without decoding,
+;           and leaves the player as it was after that frame the first time.
 ;           Stereo: the same for the next pair of frames; a pair whose
 ;           second frame runs out writes neither chip.
 ;
@@ -74,6 +80,9 @@ LZ_STEREO = 0
 .endif
 .ifndef LZ_POKEY2
 LZ_POKEY2 = LZ_POKEY + $10
+.endif
+.ifndef LZ_LOOP
+LZ_LOOP = 0
 .endif
 
 OB    = LZ_OFFSET_BITS
@@ -166,6 +175,10 @@ OP_LDA_ABS  = $AD
 OP_LDA_ABSX = $BD
 OP_LDY_ZP   = $A4
 OP_LDY_IMM  = $A0
+OP_LDA_ZP   = $A5
+OP_INC_ZP   = $E6
+OP_STY_ZP   = $84
+OP_CLC      = $18
 OP_BNE      = $D0
 OP_BEQ      = $F0
 .if LZ_STEREO
@@ -230,6 +243,12 @@ srcix:  .res 9                      ; per slot k: ring index of the next copied 
 skipv:  .res 9                      ; values of the channels left out, for the end mode
 .else
 endbuf: .res 9 * CHIPS              ; the end mode's registers, chip 1's then chip 2's
+.endif
+.if LZ_LOOP
+cnt:    .res 2                      ; calls left once the data is read to its end
+iring:  .res 2                      ; lz_init: the ring of the slot it sets up
+ie:     .res 1                      ; lz_init: the slot's entry in the loop record
+iri:    .res 2                      ; lz_init: a ring index
 .endif
 ik:     .res 1                      ; lz_init's working variables
 ih:     .res 1
@@ -680,6 +699,17 @@ TRAMP {k}:
         .endrepeat
 .endif
 
+; The end of a call whose data may reach the song's end: with LZ_LOOP,
+; loop_check counts the calls that remain.
+.macro CALL_DONE
+  .if LZ_LOOP
+        jmp     loop_check
+  .else
+        clc
+        rts
+  .endif
+.endmacro
+
 ; ------------------------------------------------------------- lz_frame
 .if LZ_STEREO = 0
 lz_frame:
@@ -690,9 +720,11 @@ lz_frame_2 = * + 1                  ; the entry's second byte: rts once stopped
 ; One frame: the ring index moves on, and every block runs.
 frame:
 .if OB = 0 || OB = 8
+FRAME_OP = OP_INC_ZP
         inc     pos
         ldx     pos
 .elseif OB < 8
+FRAME_OP = OP_LDA_ZP
         lda     pos
         clc
         adc     #1
@@ -700,6 +732,7 @@ frame:
         sta     pos
         tax
 .else
+FRAME_OP = OP_INC_ZP
         inc     pos
         bne     :+
         jsr     turn_page
@@ -774,8 +807,7 @@ end_limit = * + 1
         sty     idx
 .endif
         jsr     write_registers
-        clc
-        rts
+        CALL_DONE
 
 ; The one place playing stops: lz_frame only returns carry set from now on.
 stop:   lda     #OP_SEC
@@ -817,6 +849,9 @@ end_hi = * + 1
         lda     #0
         sbc     ptr+1
         bne     far
+.if LZ_LOOP
+        sty     data_left
+.endif
         cpy     #256 - FRAME_BYTES
         bcs     closer              ; still too far for the end mode's Y
         iny                         ; the end mode's test: Y below the bytes left + 1
@@ -833,9 +868,13 @@ end_hi = * + 1
         bcc     enter_end_mode
 set_limit:
         sta     limit
-        clc
-        rts
-far:    lda     #<(256 - NEED)        ; Y at most 255 - NEED: a call ends Y at 255 or below
+        CALL_DONE
+far:
+.if LZ_LOOP
+        ldy     #$FF                ; not near: loop_check finds no end
+        sty     data_left
+.endif
+        lda     #<(256 - NEED)        ; Y at most 255 - NEED: a call ends Y at 255 or below
         bne     set_limit           ; always
 closer: tya                         ; ptr moves on again at bytes left - NEED
         sbc     #NEED - 1           ; (carry set)
@@ -864,10 +903,16 @@ enter_end_mode:
         sta     limit
 .if BIT_END
         lda     #OP_REG_SKIP
+  .if LZ_LOOP
+        jsr     set_stores
+        jmp     loop_check
+  .endif
 set_stores:                         ; A: the opcode of every register store
         .repeat 9, k
         sta     REG {k}
         .endrepeat
+        clc
+        rts
 .else
         .repeat 9, k
         lda     #<(endbuf + 8 - k)
@@ -875,9 +920,8 @@ set_stores:                         ; A: the opcode of every register store
         lda     #>(endbuf + 8 - k)
         sta     REGAT {k} + 1
         .endrepeat
+        CALL_DONE
 .endif
-        clc
-        rts
 
 ; The end mode's writes: the frame's values from the rings (from skipv for
 ; a channel left out; in stereo the pair's first frame is at ring index
@@ -944,6 +988,194 @@ steps:
         .repeat 9, k
         STEP_CODE k
         .endrepeat
+
+.if LZ_LOOP
+; ------------------------------------------------------------- the loop
+; lz_frame's entry, put back by the restart: its first three bytes, which
+; the armed restart overwrites with a jmp.
+  .if LZ_STEREO
+ENTRY_OP1 = OP_LDY_IMM
+ENTRY_OP2 = OFFA
+ENTRY_OP3 = OP_STY_ZP
+  .else
+ENTRY_OP1 = OP_LDY_ZP
+ENTRY_OP2 = <idx
+ENTRY_OP3 = FRAME_OP
+  .endif
+
+; After lz_init, after a call and after the restart: once the data is read
+; to the song's end, the calls that remain are counted down (cnt), and after
+; the last one lz_frame's entry jumps to the restart. For a song without a
+; loop lz_init makes the first instruction clc / rts. Returns carry clear.
+loop_check:
+        lda     idx                 ; the data read, from ptr
+data_left = * + 1
+        cmp     #$FF                ; the song's end, from ptr (near it; else $FF)
+        bne     counted
+        lda     cnt
+        bne     count_lo
+        lda     cnt + 1
+        beq     arm
+        dec     cnt + 1
+count_lo:
+        dec     cnt
+counted:
+        clc
+        rts
+arm:    lda     #OP_JMP
+        sta     lz_frame
+        lda     #<restart
+        sta     lz_frame + 1
+        lda     #>restart
+        sta     lz_frame + 2
+        clc
+        rts
+
+; Slot k's part of the restart: the state after the loop start's frame
+; (pair) and that frame's value, into the ring and the register. lz_init
+; writes every operand from the loop record.
+.macro RESTART_SLOT k
+        .local  first, store_slot, src, srch, ring, h1, h2, va, ra, vb, rb
+first:  lda     #0                  ; the ring index of the next step
+store_slot:
+        sta     SLOT {k}            ; (BIT for a channel left out)
+  .if OB > 0 && OB < 8
+src:    lda     #0                  ; the next value the copy reads
+        sta     srcix + k
+  .elseif OB = 8
+src:    lda     #0
+        sta     SRC {k}
+  .elseif OB > 8
+src:    lda     #0
+        sta     SRC {k}
+srch:   lda     #0
+        sta     SRC {k} + 1
+ring:   lda     #0                  ; the page of the frame's ring index
+        sta     RING {k}
+  .endif
+  .if HB > 0
+h1:     lda     #0                  ; the slots the copy still passes
+        sta     hi + k
+    .if HB = 2
+h2:     lda     #0
+        sta     hi + 9 + k
+    .endif
+  .endif
+va:     lda     #0                  ; the loop start's value
+ra:     sta     $FFFF               ; to its ring slot (a spare byte when left out)
+        sta     a:LZ_POKEY + 8 - k  ; and to its register
+  .if LZ_STEREO
+vb:     lda     #0                  ; the next frame's, to chip 2
+rb:     sta     $FFFF
+        sta     a:LZ_POKEY2 + 8 - k
+  .endif
+  .if k = 0
+RC_SIZE  = * - first
+RC_SLOT  = 1
+RC_STORE = store_slot - first
+RC_VA    = va + 1 - first
+RC_RA    = ra + 1 - first
+    .if OB > 0
+RC_SRC   = src + 1 - first
+    .endif
+    .if OB > 8
+RC_SRCH  = srch + 1 - first
+RC_RING  = ring + 1 - first
+    .endif
+    .if HB > 0
+RC_H1    = h1 + 1 - first
+    .endif
+    .if HB = 2
+RC_H2    = h2 + 1 - first
+    .endif
+    .if LZ_STEREO
+RC_VB    = vb + 1 - first
+RC_RB    = rb + 1 - first
+    .endif
+  .else
+        .assert * - first = RC_SIZE, error, "restart slots differ in size"
+  .endif
+.endmacro
+
+; The call after the song's last frame (pair), armed by loop_check: the
+; loop start's frame (pair) is played from the record, not decoded, and the
+; player goes on from the state after it.
+restart:
+        lda     #ENTRY_OP1          ; lz_frame's entry back
+        sta     lz_frame
+        lda     #ENTRY_OP2
+        sta     lz_frame + 1
+        lda     #ENTRY_OP3
+        sta     lz_frame + 2
+        jsr     direct_mode
+r_ptr_lo = * + 1
+        lda     #0                  ; the data after the loop start's frame
+        sta     ptr
+r_ptr_hi = * + 1
+        lda     #0
+        sta     ptr + 1
+        lda     #0
+        sta     idx
+r_ctrl = * + 1
+        lda     #0
+        sta     ctrl
+  .if TB >= 9 && TB <= 12
+r_half = * + 1
+        lda     #0
+        sta     half
+  .endif
+r_pos = * + 1
+        lda     #0
+        sta     pos
+  .if OB > 8
+r_posh = * + 1
+        lda     #0
+        sta     posh
+  .endif
+r_cnt_lo = * + 1
+        lda     #0
+        sta     cnt
+r_cnt_hi = * + 1
+        lda     #0
+        sta     cnt + 1
+restart_slots:
+        .repeat 9, k
+        RESTART_SLOT k
+        .endrepeat
+        jmp     choose_mode         ; the mode for the data left, and loop_check
+
+; Where lz_init finds each record field of a slot (the entry's offset) and
+; the restart operand it goes to.
+loop_fields:
+        .byte   0, 5
+  .if OB > 0
+        .byte   1
+  .endif
+  .if HB > 0
+        .byte   3
+  .endif
+  .if HB = 2
+        .byte   4
+  .endif
+  .if LZ_STEREO
+        .byte   6
+  .endif
+LOOP_FIELDS = * - loop_fields
+loop_operands:
+        .byte   RC_SLOT, RC_VA
+  .if OB > 0
+        .byte   RC_SRC
+  .endif
+  .if HB > 0
+        .byte   RC_H1
+  .endif
+  .if HB = 2
+        .byte   RC_H2
+  .endif
+  .if LZ_STEREO
+        .byte   RC_VB
+  .endif
+.endif
 
 ; ---------------------------------------------------------------- lz_init
 ; Block addresses, slot 0 (channel 8) to 8, and the end of the last.
@@ -1014,6 +1246,16 @@ read_params:
         iny
         lda     (t0),y
         sta     rbuf+1
+.if LZ_LOOP
+        iny
+        lda     (t0),y              ; the loop record
+        sta     rec_at
+        iny
+        lda     (t0),y
+        sta     rec_at + 1
+        lda     #ENTRY_OP3          ; the byte an armed restart overwrites
+        sta     lz_frame + 2
+.endif
 .if LZ_STEREO
         lda     #OP_LDY_IMM
         sta     lz_frame
@@ -1039,7 +1281,11 @@ read_params:
         lda     #$FE & PMASK
         sta     pos
 .endif
+.if LZ_LOOP
+        jmp     loop_params
+.else
         rts
+.endif
 
 ; Out of the end mode: the stores go to the chips. (limit stays 0: the
 ; next call rebases.)
@@ -1061,6 +1307,13 @@ direct_mode:
 .if BIT_END
         lda     #OP_REG_STORE
         jmp     set_stores
+.elseif LZ_LOOP
+        .repeat 9, k                ; unrolled, for the restart's sake
+        lda     #<(REGS + 8 - k)
+        sta     REGAT {k}
+        lda     #>(REGS + 8 - k)
+        sta     REGAT {k} + 1
+        .endrepeat
 .else
         ldx     #8                  ; slot X's store: REGS + 8 - X
 :       lda     blk_lo,x
@@ -1132,6 +1385,11 @@ init_channel:
   .endif
 .endif
         jsr     write_register
+.if LZ_LOOP
+        lda     #0                  ; no ring
+        sta     iring + 1
+        jsr     loop_slot
+.endif
         clc
 header_done:
         rts
@@ -1157,6 +1415,12 @@ kept:   ldy     #0                  ; cpx #first slot; bne
   .endif
 .endif
         jsr     set_ring
+.if LZ_LOOP
+        lda     t0
+        sta     iring
+        lda     t1
+        sta     iring + 1
+.endif
 .if LZ_OLD_FORMAT = 0
         jsr     header_byte         ; frame 0, at ring index -2
         bcs     header_done
@@ -1182,6 +1446,9 @@ kept:   ldy     #0                  ; cpx #first slot; bne
         jsr     register_of_slot    ; the first pair's frame 0, for chip 1
         sta     endbuf,y
   .endif                            ; (else first_pair writes it from the ring)
+.endif
+.if LZ_LOOP
+        jsr     loop_slot
 .endif
         clc
         rts
@@ -1285,6 +1552,202 @@ set_output:
         lda     t1
         sta     out_from + 1,y
         rts
+.endif
+
+.if LZ_LOOP
+; The loop record's start, the restart's global operands and the first
+; count (rec_at = 0: a song without a loop, for which loop_check only
+; returns). ptr is the song's start.
+loop_params:
+        lda     #$FF                ; lz_init's first check finds no end
+        sta     data_left
+        lda     rec_at
+        ora     rec_at + 1
+        bne     :+
+        lda     #OP_CLC
+        sta     loop_check
+        lda     #OP_RTS
+        sta     loop_check + 1
+        rts
+:       lda     #OP_LDA_ZP
+        sta     loop_check
+        lda     #<idx
+        sta     loop_check + 1
+        ldy     #0
+        jsr     rec_byte            ; the data after the loop start, from the song's start
+        clc
+        adc     ptr
+        sta     r_ptr_lo
+        iny
+        jsr     rec_byte
+        adc     ptr+1
+        sta     r_ptr_hi
+        iny
+        jsr     rec_byte
+        sta     r_ctrl
+        iny
+  .if TB >= 9 && TB <= 12
+        jsr     rec_byte
+        sta     r_half
+  .endif
+        iny
+        jsr     rec_byte
+        sta     r_pos
+        iny
+  .if OB > 8
+        jsr     rec_byte
+        sta     r_posh
+  .endif
+        iny
+        jsr     rec_byte            ; the calls counted after lz_init
+        sta     cnt
+        iny
+        jsr     rec_byte
+        sta     cnt + 1
+        iny
+        jsr     rec_byte            ; and after the restart
+        sta     r_cnt_lo
+        iny
+        jsr     rec_byte
+        sta     r_cnt_hi
+        rts
+
+; A: the loop record's byte Y. Keeps X, Y and the carry.
+rec_byte:
+rec_at = * + 1
+        lda     $FFFF,y
+        rts
+
+; Slot X's restart code from its record entry (10 + 8 X): its fields, and
+; for a kept channel (ring at iring) its ring slots; a channel left out
+; (iring + 1 = 0) keeps its jump, and its ring stores go to a spare byte.
+loop_slot:
+        lda     rec_at
+        ora     rec_at + 1
+        beq     loop_slot_done
+        lda     rc_lo,x
+        sta     t0
+        lda     rc_hi,x
+        sta     t1
+        txa
+        asl
+        asl
+        asl
+        adc     #10
+        sta     ie
+        ldy     #LOOP_FIELDS - 1
+:       sty     iscr
+        lda     loop_fields,y
+        clc
+        adc     ie
+        tay
+        jsr     rec_byte
+        pha
+        ldy     iscr
+        lda     loop_operands,y
+        tay
+        pla
+        sta     (t0),y
+        ldy     iscr
+        dey
+        bpl     :-
+        lda     iring + 1
+        bne     kept_slot
+        ldy     #RC_STORE
+        lda     #OP_BIT_ABS
+        sta     (t0),y
+        ldy     #RC_RA
+        jsr     spare_site
+  .if LZ_STEREO
+        ldy     #RC_RB
+        jsr     spare_site
+  .endif
+loop_slot_done:
+        rts
+kept_slot:
+        ldy     #RC_STORE
+        lda     #OP_STA_ABS
+        sta     (t0),y
+  .if OB > 8
+        ldy     ie                  ; the source's page: the ring's first + the entry's
+        iny
+        iny
+        jsr     rec_byte
+        clc
+        adc     iring + 1
+        ldy     #RC_SRCH
+        sta     (t0),y
+        ldy     #5                  ; the frame's page: the ring's first + pos's
+        jsr     rec_byte
+        clc
+        adc     iring + 1
+        ldy     #RC_RING
+        sta     (t0),y
+  .endif
+        ldy     #RC_RA
+        lda     #LZ_STEREO          ; frame A: pos, or pos - 1 for a pair
+  .if LZ_STEREO
+        jsr     ring_site
+        ldy     #RC_RB
+        lda     #0
+  .endif
+        ; fall through
+
+; Writes at operand Y of the slot's restart code the ring slot A frames
+; before the record's pos.
+ring_site:
+        sty     iscr
+  .if OB = 0
+        lda     #0                  ; the ring is one byte
+        sta     iri
+        sta     iri + 1
+  .else
+        sta     iri
+        ldy     #4
+        jsr     rec_byte
+        sec
+        sbc     iri
+    .if OB < 8
+        and     #WMASK
+    .endif
+        sta     iri
+        ldy     #5
+        jsr     rec_byte
+        sbc     #0
+    .if OB > 8
+        and     #>(WIN - 1)
+    .else
+        lda     #0
+    .endif
+        sta     iri + 1
+  .endif
+        lda     iri
+        clc
+        adc     iring
+        ldy     iscr
+        sta     (t0),y
+        lda     iri + 1
+        adc     iring + 1
+        iny
+        sta     (t0),y
+        rts
+
+; Points the ring store at operand Y at a byte that nothing reads while
+; playing.
+spare_site:
+        lda     #<ik
+        sta     (t0),y
+        iny
+        lda     #>ik
+        sta     (t0),y
+        rts
+
+rc_lo:  .repeat 9, k
+        .byte   <(restart_slots + k * RC_SIZE)
+        .endrepeat
+rc_hi:  .repeat 9, k
+        .byte   >(restart_slots + k * RC_SIZE)
+        .endrepeat
 .endif
 
 ; The next header byte in A, carry set when there is none. Keeps X.

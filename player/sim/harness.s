@@ -3,7 +3,9 @@
 ; registers after every frame (with LZ_STEREO, the eighteen of both chips
 ; after every pair). ./limit holds the most lz_frame calls (three
 ; bytes, low first) and, in a fourth byte, how many of the file's last bytes
-; lie after the song's end (unread padding that moves the song down). Built with STUB=1 it calls a routine that only clears
+; lie after the song's end (unread padding that moves the song down). Built
+; with LZ_LOOP=1, it gives lz_init the loop record in ./loop (82 bytes), if
+; there is one. Built with STUB=1 it calls a routine that only clears
 ; the carry instead of lz_frame; since the harness's own work does not depend
 ; on the data, the two runs' cycle totals differ by exactly the player's.
 ;
@@ -50,7 +52,13 @@ lim:    .res 3
 pad:    .res 1                      ; bytes after the song's end
 size:   .res 2
 fd:     .res 2
-params: .res 6                      ; for lz_init: start, end, buffers
+params: .res 8                      ; for lz_init: start, end, buffers, loop record
+.ifndef LZ_LOOP
+LZ_LOOP = 0
+.endif
+.if LZ_LOOP
+record: .res 82
+.endif
 seen:   .res 9 * CHIPS              ; the registers as last printed
 
         .segment "CODE"
@@ -63,6 +71,24 @@ start:  ldx     #$FF
         ldx     #>lim
         ldy     #4
         jsr     read
+.if LZ_LOOP
+        lda     #0                  ; no loop unless ./loop says one
+        sta     params+6
+        sta     params+7
+        lda     #<loop_name
+        ldx     #>loop_name
+        jsr     try_open
+        bcs     :+
+        lda     #<record
+        ldx     #>record
+        ldy     #82
+        jsr     read
+        lda     #<record
+        sta     params+6
+        lda     #>record
+        sta     params+7
+:
+.endif
         lda     #<song_name
         ldx     #>song_name
         jsr     open
@@ -229,7 +255,14 @@ remember:
         rts
 
 ; open(A/X name, read only) into fd.
-open:   sta     oblock+2
+open:   jsr     try_open
+        bcc     :+
+        jmp     no_file
+:       rts
+
+; The same, carry set when there is no such file.
+try_open:
+        sta     oblock+2
         stx     oblock+3
         lda     #<oblock
         sta     c_sp
@@ -238,12 +271,12 @@ open:   sta     oblock+2
         ldy     #4
         jsr     pv_open
         cpx     #$FF
-        bne     :+
-        jmp     no_file
-:
+        sec
+        beq     :+
         sta     fd
         stx     fd+1
-        rts
+        clc
+:       rts
 
 ; read(fd, A/X, Y bytes); A/X: bytes read.
 read:   sta     rblock
@@ -323,6 +356,8 @@ limit_name:
         .byte   "limit", 0
 song_name:
         .byte   "song", 0
+loop_name:
+        .byte   "loop", 0
 
         .segment "DATA"
 oblock: .word   1, 0                ; flags (read only), name
