@@ -15,6 +15,8 @@
 ;   LZ_ZP           first of the zero-page bytes; without it they go to the
 ;                   ZEROPAGE segment
 ;   LZ_LOOP         1 to play looping songs (default 0)
+;   LZ_GAME         1 for the game interface below (default 0)
+;   LZ_NTSC         lz_ntsc's first value (default 0)
 ;
 ; lz_init   A/X = address of six bytes: song start, song end (the address
 ;           after its last byte), buffers (page aligned; 2^offset bits bytes
@@ -34,6 +36,29 @@
 ;           and leaves the player as it was after that frame the first time.
 ;           Stereo: the same for the next pair of frames; a pair whose
 ;           second frame runs out writes neither chip.
+;
+; With LZ_GAME=1, for a game (lz16 pack builds it so):
+; lz_songs  (imported) the song table: the number of songs, then for each
+;           ten bytes: the eight of lz_init's description, the lz_frame
+;           calls per lz_play (1, 2 or 4) and flags (bit 0: a 50 Hz song).
+; lz_song   A = a song number: starts it as lz_init does; carry set, nothing
+;           written and nothing playing when there is no such song.
+; lz_frame  first looks at lz_request and lz_mute (10 cycles). While no song
+;           plays (before the first, after a failed start, lz_stop or the end
+;           of a song that does not loop) it writes nothing, carry set.
+; lz_play   for the vertical blank: the song's lz_frame calls for one
+;           display frame; with lz_ntsc non-zero, a 50 Hz song skips one
+;           lz_play in six, keeping its tempo at 60 Hz (slightly unevenly).
+; lz_stop   AUDC 0 on the channels the music owns; nothing plays after it.
+; lz_mute   (zero page) bits 0-3: channels 1-4 of chip 1 left to the
+;           program, bits 4-7 those of chip 2: their AUDF and AUDC are never
+;           written (they are still decoded; once given back, they are
+;           written from the next frame on). AUDCTL is always written.
+; lz_request (zero page) a song number + 1: the next lz_frame starts that
+;           song; lz_init clears it. The safe way to switch songs from
+;           outside the vertical blank.
+; The program sets lz_mute and lz_request before its first call: they are
+; zero-page bytes that no file loads.
 ;
 ; How a frame is played. Each channel has a block of code. The block
 ; compares the frame's ring index (X) with the ring slot at which its
@@ -86,6 +111,9 @@ LZ_LOOP = 0
 .endif
 .ifndef LZ_GAME
 LZ_GAME = 0
+.endif
+.ifndef LZ_NTSC
+LZ_NTSC = 0
 .endif
 .if LZ_GAME
         .export lz_song, lz_play, lz_stop, lz_mute, lz_request, lz_ntsc
@@ -262,7 +290,9 @@ skipv:  .res 9                      ; values of the channels left out, for the e
 endbuf: .res 9 * CHIPS              ; the end mode's registers, chip 1's then chip 2's
 .endif
 .if LZ_GAME
-lz_ntsc:    .res 1                  ; non-zero: a 50 Hz song skips one lz_play in six
+        .segment "DATA"
+lz_ntsc:    .byte LZ_NTSC           ; non-zero: a 50 Hz song skips one lz_play in six
+        .segment "BSS"
 ntsc_count: .res 1
 song_calls: .res 1                  ; lz_frame calls per lz_play
 song_flags: .res 1                  ; bit 0: a 50 Hz song
@@ -746,9 +776,9 @@ TRAMP {k}:
 ; write their jmp over these first three bytes.
 .macro GAME_ENTRY
   .if LZ_GAME
-        lda     lz_mute
-mute_applied = * + 1
-        eor     #0                  ; the mask the stores follow
+        jmp     idle                ; nothing plays yet: lz_init writes lda lz_mute / eor #
+mute_applied = *
+        .byte   0                   ; the mask the stores follow
         ora     lz_request
         bne     to_attention
   .endif
