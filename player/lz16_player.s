@@ -215,6 +215,7 @@ OP_INC_ZP   = $E6
 OP_STY_ZP   = $84
 OP_CLC      = $18
 OP_EOR_IMM  = $49
+OP_DEC_ZP   = $C6
 OP_BNE      = $D0
 OP_BEQ      = $F0
 .if LZ_STEREO
@@ -251,6 +252,10 @@ lz_mute    = LZ_ZP + ZPN            ; the game's: channels left to the program
 lz_request = LZ_ZP + ZPN + 1        ; the game's: a song number + 1 to start
 ZPN  .set ZPN + 2
  .endif
+ .if LZ_LOOP
+cnt  = LZ_ZP + ZPN                  ; calls left + 1 once the data is read to its end
+ZPN  .set ZPN + 2
+ .endif
 .else
         .segment "ZEROPAGE"
 zp_first:
@@ -272,6 +277,9 @@ chip:   .res 1
  .if LZ_GAME
 lz_mute:    .res 1
 lz_request: .res 1
+ .endif
+ .if LZ_LOOP
+cnt:    .res 2                      ; calls left + 1 once the data is read to its end
  .endif
 ZPN = * - zp_first
 .endif
@@ -305,7 +313,6 @@ mute_b:     .res 1
   .endif
 .endif
 .if LZ_LOOP
-cnt:    .res 2                      ; calls left once the data is read to its end
 iring:  .res 2                      ; lz_init: the ring of the slot it sets up
 ie:     .res 1                      ; lz_init: the slot's entry in the loop record
 iri:    .res 2                      ; lz_init: a ring index
@@ -884,17 +891,30 @@ TO_END_TAIL = end_tail - (tail_branch + 2)
 end_tail:
 .if LZ_STEREO
 end_limit = * + 1
-        cmp     #0                  ; bytes left + 1
+        cmp     #0                  ; bytes left + 1 (with LZ_LOOP, bytes left)
 .else
 end_limit = * + 1
         cpy     #0
 .endif
+.if LZ_LOOP
+        bcs     at_end              ; the data read to the song's end, or past it
+.else
         bcs     stop
+.endif
 .if LZ_STEREO = 0
         sty     idx
 .endif
         jsr     write_registers
-        CALL_DONE
+        clc
+        rts
+.if LZ_LOOP
+at_end: bne     stop                ; past it: ran out
+  .if LZ_STEREO = 0
+        sty     idx
+  .endif
+        jsr     write_registers
+        jmp     count
+.endif
 
 ; The one place playing stops: lz_frame only returns carry set from now on.
 stop:
@@ -951,8 +971,13 @@ end_hi = * + 1
 .endif
         cpy     #256 - FRAME_BYTES
         bcs     closer              ; still too far for the end mode's Y
-        iny                         ; the end mode's test: Y below the bytes left + 1
+.if LZ_LOOP
+        sty     end_limit           ; the end mode's test: Y at the song's end or past it
+.endif
+        iny                         ; or Y below the bytes left + 1
+.if LZ_LOOP = 0
         sty     end_limit
+.endif
 .if LZ_STEREO
         sty     mid_limit
 .endif
@@ -1122,22 +1147,21 @@ ENTRY_OP2 = <idx
 ENTRY_OP3 = FRAME_OP
   .endif
 
-; After lz_init, after a call and after the restart: once the data is read
-; to the song's end, the calls that remain are counted down (cnt), and after
-; the last one lz_frame's entry jumps to the restart. For a song without a
-; loop lz_init makes the first instruction clc / rts. Returns carry clear.
+; After lz_init, after the restart and after a call that changes modes
+; (end_tail tests the end itself): once the data is read to the song's end,
+; the calls are counted down (cnt: the calls left + 1), and after the last
+; one lz_frame's entry jumps to the restart. For a song without a loop
+; lz_init makes count's first instruction clc / rts. Returns carry clear.
 loop_check:
         lda     idx                 ; the data read, from ptr
 data_left = * + 1
         cmp     #$FF                ; the song's end, from ptr (near it; else $FF)
         bne     counted
-        lda     cnt
-        bne     count_lo
+count:  dec     cnt
+        bne     counted
         lda     cnt + 1
         beq     arm
         dec     cnt + 1
-count_lo:
-        dec     cnt
 counted:
         clc
         rts
@@ -2087,14 +2111,14 @@ loop_params:
         ora     rec_at + 1
         bne     :+
         lda     #OP_CLC
-        sta     loop_check
+        sta     count
         lda     #OP_RTS
-        sta     loop_check + 1
+        sta     count + 1
         rts
-:       lda     #OP_LDA_ZP
-        sta     loop_check
-        lda     #<idx
-        sta     loop_check + 1
+:       lda     #OP_DEC_ZP
+        sta     count
+        lda     #<cnt
+        sta     count + 1
         ldy     #0
         jsr     rec_byte            ; the data after the loop start, from the song's start
         clc
@@ -2121,16 +2145,22 @@ loop_params:
         sta     r_posh
   .endif
         iny
-        jsr     rec_byte            ; the calls counted after lz_init
+        jsr     rec_byte            ; the calls counted after lz_init, + 1
+        clc
+        adc     #1
         sta     cnt
         iny
         jsr     rec_byte
+        adc     #0
         sta     cnt + 1
         iny
         jsr     rec_byte            ; and after the restart
+        clc
+        adc     #1
         sta     r_cnt_lo
         iny
         jsr     rec_byte
+        adc     #0
         sta     r_cnt_hi
         rts
 
