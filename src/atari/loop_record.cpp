@@ -29,7 +29,8 @@ LoopRecord makeLoopRecord(std::span<const uint8_t> file, const LzssSettings& set
     const int32_t frames = song.streams.frameCount();
     if (frames == 0) return refuse("holds no whole frame");
     if (frames % chips != 0)
-        return refuse("has an odd number of frames (" + std::to_string(frames) + "): it holds no whole pairs to loop on two chips");
+        return refuse("has an odd number of frames (" + std::to_string(frames) +
+                      "): it holds no whole pairs to loop on two chips");
     if (loopFrame < 0 || loopFrame >= frames)
         return refuse("has " + std::to_string(frames) + " frames: the loop frame " + std::to_string(loopFrame) +
                       " lies outside the song");
@@ -70,7 +71,8 @@ LoopRecord makeLoopRecord(std::span<const uint8_t> file, const LzssSettings& set
         const int32_t used = restart->flagsUsed;
         record.bytes[2] = static_cast<uint8_t>((file[restart->controlOffset] >> used) | (1 << (8 - used)));
     }
-    if (restart->halfByteOffset >= 0) record.bytes[3] = static_cast<uint8_t>(0x10 + (file[restart->halfByteOffset] >> 4));
+    if (restart->halfByteOffset >= 0)
+        record.bytes[3] = static_cast<uint8_t>(0x10 + (file[restart->halfByteOffset] >> 4));
     putWord(record, 4, static_cast<uint32_t>((next - 1 - base) & (offsetBits == 0 ? 0xFF : ringMask)));
     putWord(record, 6, static_cast<uint32_t>(counterAtInit));
     putWord(record, 8, static_cast<uint32_t>(counterAtRestart));

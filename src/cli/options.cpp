@@ -101,7 +101,8 @@ bool readCommandLine(int argc, char** argv, LzssSettings& settings, RunOptions& 
         ("end,e", "Don't force a literal at end of stream")
         ("old,x", "Old format with initial data only for skipped channels")
         ("trim,t", "Tries to trim SAP-R file before compressing")
-        ("loop", "Makes a looping song: after its end it plays again from its loop start")
+        ("loop", "Makes a looping song: after its end it plays again from its loop start; writes the "
+                 "settings and the loop for the 6502 player beside the output, as NAME.inc")
         ("loop-frame", po::value<int64_t>(), "Sets the frame the loop starts at (implies --loop)");
     addSapInputOptions(description);
     description.add_options()("files", po::value<std::vector<std::string>>(), "optional input/output files");

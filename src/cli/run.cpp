@@ -31,8 +31,8 @@ LoopInclude loopIncludeFor(const Conversion& conversion, const ConversionRequest
 {
     std::error_code error;
     const auto status = std::filesystem::status(output, error);
-    if (!conversion.loopFrame || output == "-" || (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)))
-        return {};
+    const bool noFile = std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
+    if (!conversion.loopFrame || output == "-" || noFile) return {};
     LoopInclude include{std::filesystem::path(output).replace_extension(".inc"), ""};
     if (include.path == output)
         fail("the output file '" + output.string() + "' has the name of its loop's .inc file: give the output another "
@@ -83,7 +83,8 @@ void runConversion(int argc, char** argv)
     printNotices(conversion.notices, false, options.verbosity);
     // Both files are written before either is put in place.
     output.write(conversion.file.bytes);
-    if (includeFile) includeFile->write(std::span(reinterpret_cast<const uint8_t*>(include.text.data()), include.text.size()));
+    if (includeFile)
+        includeFile->write(std::span(reinterpret_cast<const uint8_t*>(include.text.data()), include.text.size()));
     output.putInPlace();
     if (includeFile) includeFile->putInPlace();
     printReport(request.settings, options.verbosity, conversion, include.path.string());

@@ -146,7 +146,8 @@ PlayerProgram buildPlayer(const PlayerRecipe& recipe, const LoadedSong& song, co
     const int64_t needed = size + (recipe.loop ? static_cast<int64_t>(loopRecordSize) : 0);
     if (needed > plan.room)
         failAbout(in, "does not fit in memory by " + std::to_string(needed - plan.room) + " bytes: it has " +
-                          std::to_string(size) + (recipe.loop ? " and its loop record " + std::to_string(loopRecordSize) : "") +
+                          std::to_string(size) +
+                          (recipe.loop ? " and its loop record " + std::to_string(loopRecordSize) : "") +
                           ", and beside the player and its " + std::to_string(rings) +
                           " bytes of rings there is room for " + std::to_string(std::max<int64_t>(plan.room, 0)));
 
@@ -154,8 +155,11 @@ PlayerProgram buildPlayer(const PlayerRecipe& recipe, const LoadedSong& song, co
     imports = {{"song", plan.song}, {"song_end", songEnd}, {"rings", plan.rings}};
     if (recipe.loop) imports["loop"] = songEnd;
     auto [code, symbols] = assembler.link(start, imports);
-    PlayerProgram program{{std::move(code), LoadSegment{static_cast<uint16_t>(plan.song), song.file}}, std::move(symbols)};
-    if (recipe.loop)
-        program.segments.push_back({static_cast<uint16_t>(songEnd), {recipe.loop->bytes.begin(), recipe.loop->bytes.end()}});
+    PlayerProgram program{{std::move(code), LoadSegment{static_cast<uint16_t>(plan.song), song.file}},
+                          std::move(symbols)};
+    if (recipe.loop) {
+        const std::array<uint8_t, loopRecordSize>& record = recipe.loop->bytes;
+        program.segments.push_back({static_cast<uint16_t>(songEnd), {record.begin(), record.end()}});
+    }
     return program;
 }

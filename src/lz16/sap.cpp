@@ -24,15 +24,15 @@ constexpr const char* about =
     "SAP), converted as regsqueeze would with the settings and options given; a\n"
     "SAP tune keeps its FASTPLAY, NTSC, NAME and AUTHOR unless options say\n"
     "otherwise. Each PLAYER call writes the registers of the frame decoded on the\n"
-    "call before, then decodes the next; at the end the song starts over. TIME\n"
-    "gives the song's length. A looping song (a song with --loop, or --loop-frame\n"
-    "N) plays its loop again and again through the player's restart, which the\n"
-    "player is built with, and TIME, the length of one pass, is marked LOOP; a\n"
+    "call before, then decodes the next; at the end a song without a loop starts\n"
+    "over. TIME gives the song's length. For a looping song (a song with --loop,\n"
+    "or --loop-frame N) the player is built for its restart, with LZ_LOOP=1 and\n"
+    "the song's loop record, and TIME, the length of one pass, is marked LOOP; a\n"
     ".lz16 file that does not restart right at N is refused: make it with\n"
     "regsqueeze --loop. With --registers, writes the decoded frames instead (type\n"
-    "R), one pass, and builds no player. The player is built with ca65 and ld65 from\n"
-    "the cc65 package. A file that cannot be decoded with these settings, or that\n"
-    "does not fit in memory, is an error, and then no file is written.\n";
+    "R), one pass, and builds no player. The player is built with ca65 and ld65\n"
+    "from the cc65 package. A file that cannot be decoded with these settings, or\n"
+    "that does not fit in memory, is an error, and then no file is written.\n";
 
 // The player writes the registers to a shadow in page 2; the code follows it
 // from $0220. Everything else is RAM but the chips' $D000-$D7FF.
@@ -101,8 +101,9 @@ void addSapOptions(po::options_description& options)
 void runSap(int argc, char** argv)
 {
     po::variables_map given;
-    if (!parseCommandLine(argc, argv, {addFileSettingOptions, addSongOptions, addChipOptions, addSapOptions, addLoopOptions},
-                          about, given))
+    if (!parseCommandLine(argc, argv,
+                          {addFileSettingOptions, addSongOptions, addChipOptions, addSapOptions, addLoopOptions}, about,
+                          given))
         return;
     if (given.count("fastplay") && given.count("ntsc")) usageError("give --fastplay or --ntsc, not both");
     SapHeader header;

@@ -17,15 +17,16 @@ namespace {
 constexpr const char* about =
     "Usage: lz16 xex [OPTION]... IN OUT.xex\n"
     "Writes OUT.xex, an Atari 8-bit executable that plays IN with the 6502 player\n"
-    "built for the settings, a frame every vertical blank, and starts the song over\n"
-    "at its end. IN is a .lz16 file, made with the settings given (--offset,\n"
-    "--length, --min), or a song (VGM, VGZ or SAP), converted as regsqueeze would\n"
-    "with the settings and options given. A looping song (a song with --loop, or\n"
-    "--loop-frame N) plays its loop again and again through the player's restart,\n"
-    "which the player is built with; a .lz16 file that does not restart right at N\n"
-    "is refused: make it with regsqueeze --loop. The player is built with ca65 and\n"
-    "ld65 from the cc65 package. A file that cannot be decoded with these settings,\n"
-    "or that does not fit in memory, is an error, and then no file is written.\n";
+    "built for the settings, a frame every vertical blank, and starts a song without\n"
+    "a loop over at its end. IN is a .lz16 file, made with the settings given\n"
+    "(--offset, --length, --min), or a song (VGM, VGZ or SAP), converted as\n"
+    "regsqueeze would with the settings and options given. For a looping song (a\n"
+    "song with --loop, or --loop-frame N) the player is built for its restart, with\n"
+    "LZ_LOOP=1 and the song's loop record; a .lz16 file that does not restart right\n"
+    "at N is refused: make it with regsqueeze --loop. The player is built with ca65\n"
+    "and ld65 from the cc65 package. A file that cannot be decoded with these\n"
+    "settings, or that does not fit in memory, is an error, and then no file is\n"
+    "written.\n";
 
 // From the usual start of a program loaded from DOS up to the display list of
 // the screen the system sets up (RAMTOP at $C000, no BASIC).
