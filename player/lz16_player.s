@@ -1405,23 +1405,26 @@ no_song:
 ; Silences the channels the music owns (AUDC 0; a muted channel is the
 ; program's and is left alone). lz_frame plays nothing until a song starts.
 lz_stop:
-        jsr     set_mute
         jsr     stop
-        ldx     #7                  ; AUDC4 ... AUDC1
+        ldx     #3                  ; channel 4 ... 1
 silence:
-        lda     regmute,x
+        txa
+        asl
+        tay                         ; its AUDF's register, AUDC the next
+        lda     lz_mute
+        and     channel_bit,x
         bne     :+
         lda     #0
-        sta     LZ_POKEY,x
+        sta     LZ_POKEY + 1,y
 :
   .if LZ_STEREO
-        lda     regmute + 9,x
+        lda     lz_mute
+        and     channel_bit + 4,x
         bne     :+
         lda     #0
-        sta     LZ_POKEY2,x
+        sta     LZ_POKEY2 + 1,y
 :
   .endif
-        dex
         dex
         bpl     silence
         rts

@@ -1,5 +1,6 @@
-; Atari 8-bit executable: plays a song from the vertical-blank interrupt and
-; starts it again at its end. lz16 xex assembles it with the player for the
+; Atari 8-bit executable: plays a song from the vertical-blank interrupt; a
+; song without a loop starts again at its end (a looping one, built with
+; LZ_LOOP=1, goes back to its loop start by itself). lz16 xex assembles it with the player for the
 ; song's settings (the same -D values) and places the song and the rings:
 ; song, song_end and rings come from the link. The build makes the bundled
 ; song into build/player/example.xex this way.

@@ -47,5 +47,5 @@ play:
 .endif
         jsr     lz_frame
         bcc     :+
-        jmp     restart             ; the end: frame 0 again at the next call
+        jmp     restart             ; the end of a song without a loop: frame 0 next
 :       rts
