@@ -46,11 +46,19 @@ constexpr uint16_t shadow = 0x0200;
 // around it: the JSR to PLAYER, the copy of the shadow to the chips, the
 // branch (a page crossed) and the RTS, 88 cycles, 160 for two chips.
 // FASTPLAY must give a call at least as many scan lines. The call that starts
-// the song over takes longer and may run late. Measure again whenever the
-// player changes.
+// a song without a loop over takes longer and may run late. Built for a
+// looping song, the player counts its last calls in the end mode, which
+// makes a call up to loopCountCycles dearer (its restart call costs less
+// than the worst). Measure again whenever the player changes.
 constexpr int worstCallCycles[2] = {2865 + 88, 5695 + 160};
+constexpr int loopCountCycles = 49;
 
-int fewestLines(bool stereo) { return (worstCallCycles[stereo] + cyclesPerScanLine - 1) / cyclesPerScanLine; }
+int mostCycles(bool stereo, bool looping) { return worstCallCycles[stereo] + (looping ? loopCountCycles : 0); }
+
+int fewestLines(bool stereo, bool looping = false)
+{
+    return (mostCycles(stereo, looping) + cyclesPerScanLine - 1) / cyclesPerScanLine;
+}
 constexpr MemoryRange sapMemory[] = {{0x0220, 0xD000}, {0xD800, 0x10000}};
 
 // SAP text may hold neither a double quote nor a line break.
@@ -68,13 +76,13 @@ std::string tagText(const po::variables_map& given, const char* name)
 // FASTPLAY must leave a call time enough for the player's worst.
 bool fastplayFits(const SapHeader& header)
 {
-    return header.fastplay >= fewestLines(header.stereo) && header.fastplay <= palScanLines;
+    return header.fastplay >= fewestLines(header.stereo, header.loop) && header.fastplay <= palScanLines;
 }
 
-std::string playerNeeds(bool stereo)
+std::string playerNeeds(bool stereo, bool looping)
 {
     return formatText("a PLAYER call%s takes up to %d cycles, %d scan lines", stereo ? " for two chips" : "",
-                      worstCallCycles[stereo], fewestLines(stereo));
+                      mostCycles(stereo, looping), fewestLines(stereo, looping));
 }
 
 }  // namespace
@@ -110,8 +118,8 @@ void runSap(int argc, char** argv)
     // Checked before the file is read, and again when the song is for two chips.
     const auto checkFastplay = [&] {
         if (given.count("fastplay") && !fastplayFits(header))
-            usageError(formatText("--fastplay should be from %d to 312: %s", fewestLines(header.stereo),
-                                  playerNeeds(header.stereo).c_str())
+            usageError(formatText("--fastplay should be from %d to 312: %s", fewestLines(header.stereo, header.loop),
+                                  playerNeeds(header.stereo, header.loop).c_str())
                            .c_str());
     };
     header.fastplay = given.count("fastplay") ? given["fastplay"].as<int>() : 0;
@@ -122,6 +130,7 @@ void runSap(int argc, char** argv)
     const LoadedSong song = loadSong(in, out, given);
     const FileSettings& settings = song.settings;
     header.stereo = playsOnTwoChips(song, in, given);
+    header.loop = song.loopFrame.has_value() && !given.count("registers");
     checkFastplay();
     header.author = given.count("author") || !song.sap ? author : song.sap->author;
     header.name = given.count("name") || !song.sap ? name : song.sap->name;
@@ -133,7 +142,7 @@ void runSap(int argc, char** argv)
             if (!fastplayFits(header) && !given.count("registers"))
                 failAbout(in, formatText("plays a frame every %d scan lines, and %s: convert it with --tv-frames, "
                                          "or give --fastplay",
-                                         header.fastplay, playerNeeds(header.stereo).c_str()));
+                                         header.fastplay, playerNeeds(header.stereo, header.loop).c_str()));
         }
     }
     header.calls = song.frames.frameCount() / (header.stereo ? 2 : 1);
