@@ -20,6 +20,7 @@ void runVgm(int argc, char** argv);
 void runSap(int argc, char** argv);
 void runXex(int argc, char** argv);
 void runInfo(int argc, char** argv);
+void runPack(int argc, char** argv);
 
 // Parses a command's arguments (argv[0] is the command's name) against its
 // options and "help", taking the arguments that are no option as "files".

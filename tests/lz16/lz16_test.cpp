@@ -198,7 +198,7 @@ TEST_F(Lz16, BadInputAndBadOptionsGiveTheirMessages)
     const std::string p = LZ16_BINARY, big_to = " -o 8 -l 8 -m 1 " + dir + "big.lz16 " + dir + "out.";
     const std::string with = "' does not decode with offset 8, length 8, min 1: ";
     const std::pair<std::string, std::string> cases[] = {
-        {"", p + ": error, a command is needed: survey, vgm, sap, xex or info\nTry '" + p + " -h' for help.\n"},
+        {"", p + ": error, a command is needed: survey, vgm, sap, xex, info or pack\nTry '" + p + " -h' for help.\n"},
         {"survey --bogus x.vgm", "error: unrecognised option '--bogus'\n"},
         {"survey " + dir + "none.vgm", "error: File '" + dir + "none.vgm' does not exist\n\n"},
         {"survey " + dir + "nine.vgm " + dir + "short.lz16", "error: File '" + dir + "short.lz16': Not a VGM file\n"},
