@@ -179,7 +179,7 @@ void printMap(const PackedSet& set, const std::vector<std::string>& names, bool 
         const PackedSong& song = set.songs[k];
         std::printf("  $%04X-$%04X  song %zu: %s, %zu bytes, %d frames%s%s\n", song.start, song.end - 1, k,
                     names[k].c_str(), song.file.size(), song.frames,
-                    song.calls > 1 ? formatText(", %d a TV frame", song.calls).c_str() : "",
+                    song.calls > 1 ? formatText(", %d calls a TV frame", song.calls).c_str() : "",
                     song.loopFrame ? formatText(", loops from frame %d", *song.loopFrame).c_str() : "");
         if (song.loopFrame)
             std::printf("  $%04X-$%04X  its loop record\n", song.loopRecordAt, song.loopRecordAt + loopRecordBytes - 1);
