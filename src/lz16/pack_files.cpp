@@ -161,8 +161,12 @@ std::string cSource(const PackedSet& set, const PackRequest& request, const std:
             "_lz16_song:\n        jsr     lz_song\n        lda     #0\n        tax\n        rol     a\n        rts\n"
             "_lz16_frame:\n        jsr     lz_frame\n        lda     #0\n        tax\n        rol     a\n        rts\n"
             "_lz16_play = lz_play\n_lz16_stop = lz_stop\n"
-            "_lz16_mute = lz_mute\n_lz16_request = lz_request\n_lz16_ntsc = lz_ntsc\n"
-            ".endscope\n\n";
+            "_lz16_mute = lz_mute\n_lz16_request = lz_request\n_lz16_ntsc = lz_ntsc\n";
+    if (request.ntscTempo)
+        text += "; --ntsc-tempo: lz_ntsc set as the program starts, once BSS is cleared.\n"
+                "        .constructor lz16_ntsc_tempo\n"
+                "lz16_ntsc_tempo:\n        lda     #1\n        sta     lz_ntsc\n        rts\n";
+    text += ".endscope\n\n";
     return text + tableSource(set, request);
 }
 
