@@ -12,6 +12,7 @@ void addSurveyOptions(boost::program_options::options_description& options);
 void addVgmOptions(boost::program_options::options_description& options);
 void addChipOptions(boost::program_options::options_description& options);  // sap and xex
 void addSapOptions(boost::program_options::options_description& options);
+void addPackOptions(boost::program_options::options_description& options);
 
 // Each command's whole run, given the arguments from the command's name on.
 // The help ends the run normally; a broken rule ends it through usageError.

@@ -61,6 +61,7 @@ void printHelp()
               << described("Vgm options", addVgmOptions) << "\n"
               << described("Vgm, sap and xex options", addChipOptions) << "\n"
               << described("Sap options", addSapOptions) << "\n"
+              << described("Pack options", addPackOptions) << "\n"
               << "Other options:\n"
                  "  -h [ --help ]         Shows this help; after a command, that command's help\n"
                  "  --version             Shows the version\n"

@@ -45,19 +45,6 @@ constexpr uint32_t tableEntryBytes = 10;
 // before it is built.
 constexpr uint32_t largestPlayer = 2600;
 
-void addPackOptions(po::options_description& options)
-{
-    options.add_options()
-        ("out", po::value<std::string>()->value_name("NAME"), "Writes NAME.obx, NAME.equ, NAME.h, NAME.s, NAME.inc and NAME-K.lz16")
-        ("org", po::value<std::string>()->value_name("ADDR"), "NAME.obx's first byte: the player's code ($3000)")
-        ("zp", po::value<std::string>()->value_name("ADDR"), "The player's zero page (NAME.obx: $80; the sources: their ZEROPAGE segment)")
-        ("rings", po::value<std::string>()->value_name("ADDR"), "The rings, page-aligned (NAME.obx: the first page after the songs; the sources: in BSS)")
-        ("ntsc-tempo", "Presets lz_ntsc: 50 Hz songs keep their tempo on a 60 Hz machine")
-        ("stereo", "The .lz16 files are for two POKEY chips")
-        ("player", po::value<std::string>()->value_name("FILE.s"), "Builds another version of the player (its game interface), to compare");
-    addLoopOptions(options);
-}
-
 // $3000, 0x3000 or 12288.
 uint32_t parseAddress(const std::string& text, const char* option)
 {
@@ -199,10 +186,22 @@ void printMap(const PackedSet& set, const std::vector<std::string>& names, bool 
 
 }  // namespace
 
+void addPackOptions(po::options_description& options)
+{
+    options.add_options()
+        ("out", po::value<std::string>()->value_name("NAME"), "Writes NAME.obx, NAME.equ, NAME.h, NAME.s, NAME.inc and NAME-K.lz16")
+        ("org", po::value<std::string>()->value_name("ADDR"), "NAME.obx's first byte: the player's code ($3000)")
+        ("zp", po::value<std::string>()->value_name("ADDR"), "The player's zero page (NAME.obx: $80; the sources: their ZEROPAGE segment)")
+        ("rings", po::value<std::string>()->value_name("ADDR"), "The rings, page-aligned (NAME.obx: the first page after the songs; the sources: in BSS)")
+        ("ntsc-tempo", "Presets lz_ntsc: 50 Hz songs keep their tempo on a 60 Hz machine")
+        ("stereo", "The .lz16 files are for two POKEY chips")
+        ("player", po::value<std::string>()->value_name("FILE.s"), "Builds another version of the player (its game interface), to compare");
+}
+
 void runPack(int argc, char** argv)
 {
     po::variables_map given;
-    if (!parseCommandLine(argc, argv, {addFileSettingOptions, addSongOptions, addPackOptions}, about, given)) return;
+    if (!parseCommandLine(argc, argv, {addFileSettingOptions, addSongOptions, addLoopOptions, addPackOptions}, about, given)) return;
     if (!given.count("out")) usageError("--out NAME is needed");
     if (!given.count("files")) usageError("at least one song is needed");
     const std::string name = given["out"].as<std::string>();
