@@ -160,16 +160,17 @@ void printMap(const PackedSet& set, const std::vector<std::string>& names, bool 
                 chosen ? " (chosen: the smallest set, rings counted, of the settings that fit)" : "");
     std::printf("Memory map of %s.obx:\n", set.name.c_str());
     std::printf("  $%04X-$%04X  code and variables, %u bytes\n", m.org, m.codeEnd - 1, m.codeEnd - m.org);
-    std::printf("  $%04X-$%04X  song table, %u songs\n", m.table, m.table + m.tableBytes - 1,
-                static_cast<unsigned>(set.songs.size()));
+    std::printf("  $%04X-$%04X  song table, %zu song%s\n", m.table, m.table + m.tableBytes - 1, set.songs.size(),
+                set.songs.size() == 1 ? "" : "s");
     for (size_t k = 0; k < set.songs.size(); ++k) {
         const PackedSong& song = set.songs[k];
+        if (song.loopFrame)
+            std::printf("  $%04X-$%04X  song %zu's loop record\n", song.loopRecordAt,
+                        song.loopRecordAt + loopRecordBytes - 1, k);
         std::printf("  $%04X-$%04X  song %zu: %s, %zu bytes, %d frames%s%s\n", song.start, song.end - 1, k,
                     names[k].c_str(), song.file.size(), song.frames,
                     song.calls > 1 ? formatText(", %d calls a TV frame", song.calls).c_str() : "",
                     song.loopFrame ? formatText(", loops from frame %d", *song.loopFrame).c_str() : "");
-        if (song.loopFrame)
-            std::printf("  $%04X-$%04X  its loop record\n", song.loopRecordAt, song.loopRecordAt + loopRecordBytes - 1);
     }
     std::printf("  $%04X-$%04X  rings, %u bytes (not in the file)\n", m.rings, m.rings + m.ringBytes - 1, m.ringBytes);
     std::printf("  $%04X-$%04X  zero page, %u bytes\n", m.zeroPage, m.zeroPage + m.zeroPageBytes - 1, m.zeroPageBytes);
