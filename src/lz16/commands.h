@@ -12,6 +12,7 @@ void addSurveyOptions(boost::program_options::options_description& options);
 void addVgmOptions(boost::program_options::options_description& options);
 void addChipOptions(boost::program_options::options_description& options);  // sap and xex
 void addSapOptions(boost::program_options::options_description& options);
+void addPackOptions(boost::program_options::options_description& options);
 
 // Each command's whole run, given the arguments from the command's name on.
 // The help ends the run normally; a broken rule ends it through usageError.
@@ -20,6 +21,7 @@ void runVgm(int argc, char** argv);
 void runSap(int argc, char** argv);
 void runXex(int argc, char** argv);
 void runInfo(int argc, char** argv);
+void runPack(int argc, char** argv);
 
 // Parses a command's arguments (argv[0] is the command's name) against its
 // options and "help", taking the arguments that are no option as "files".

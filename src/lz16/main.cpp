@@ -2,7 +2,6 @@
 // set of songs; "vgm", "sap" and "xex" turn a compressed file into a VGM
 // file, a SAP file and an Atari executable.
 #include "cli/messages.h"
-#include "cli/messages.h"
 #include "lz16/commands.h"
 #include "lz16/song_input.h"
 
@@ -17,7 +16,8 @@ constexpr const char* usage =
     "Usage: lz16 survey [OPTION]... SONG...\n"
     "  or:  lz16 vgm|sap|xex --offset O --length L --min M [OPTION]... IN.lz16 OUT\n"
     "  or:  lz16 vgm|sap|xex [OPTION]... SONG OUT\n"
-    "  or:  lz16 info FILE.lz16\n";
+    "  or:  lz16 info FILE.lz16\n"
+    "  or:  lz16 pack [OPTION]... --out NAME SONG...\n";
 
 po::options_description described(const char* caption, OptionAdder addOptions)
 {
@@ -49,6 +49,9 @@ void printHelp()
                  "            6502 player in a loop. Needs ca65 and ld65 (cc65).\n"
                  "  info      Lists the settings that FILE.lz16 was made with, as far as the\n"
                  "            file tells: those it fits, the likeliest first.\n"
+                 "  pack      Builds the player for a set of songs with a song table, for a\n"
+                 "            program: NAME.obx and NAME.equ, NAME.h and NAME.s for cc65, and\n"
+                 "            NAME.inc and NAME-K.lz16 for ca65 (see lz16 pack --help).\n"
                  "vgm, sap and xex also take a SONG (.vgm, .vgz or .sap) and convert it as\n"
                  "regsqueeze would, with regsqueeze's settings and their defaults.\n"
                  "\n"
@@ -59,6 +62,7 @@ void printHelp()
               << described("Vgm options", addVgmOptions) << "\n"
               << described("Vgm, sap and xex options", addChipOptions) << "\n"
               << described("Sap options", addSapOptions) << "\n"
+              << described("Pack options", addPackOptions) << "\n"
               << "Other options:\n"
                  "  -h [ --help ]         Shows this help; after a command, that command's help\n"
                  "  --version             Shows the version\n"
@@ -75,16 +79,16 @@ void runLz16(int argc, char** argv)
         std::cout << "lz16 (regsqueeze) " << LZ16_VERSION << "\n";
         return;
     }
-    if (command.empty()) usageError("a command is needed: survey, vgm, sap, xex or info");
+    if (command.empty()) usageError("a command is needed: survey, vgm, sap, xex, info or pack");
     const std::pair<const char*, void (*)(int, char**)> commands[] = {
-        {"survey", runSurvey}, {"vgm", runVgm}, {"sap", runSap}, {"xex", runXex}, {"info", runInfo}};
+        {"survey", runSurvey}, {"vgm", runVgm}, {"sap", runSap}, {"xex", runXex}, {"info", runInfo}, {"pack", runPack}};
     for (const auto& [name, run] : commands) {
         if (command != name) continue;
         // Messages name the command too, and so does the hint to its help.
         invocationName += " " + command;
         return run(argc - 1, argv + 1);
     }
-    usageError(("unknown command '" + command + "': the commands are survey, vgm, sap, xex and info").c_str());
+    usageError(("unknown command '" + command + "': the commands are survey, vgm, sap, xex, info and pack").c_str());
 }
 
 }  // namespace

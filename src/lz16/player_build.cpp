@@ -48,87 +48,84 @@ std::string slurp(const fs::path& path)
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-class Assembler {
-public:
-    Assembler() : ca65_(findInPath("ca65")), ld65_(findInPath("ld65"))
-    {
-        if (ca65_.empty() || ld65_.empty())
-            fail("building the player needs ca65 and ld65 from the cc65 package, and " +
-                 std::string(ca65_.empty() ? "ca65" : "ld65") + " is not in PATH\n");
-        for (const EmbeddedFile& file : embeddedFiles) {
-            std::ofstream out(folder_ / fs::path(file.name).filename(), std::ios::binary);
-            out.write(reinterpret_cast<const char*>(file.bytes.data()),
-                      static_cast<std::streamsize>(file.bytes.size()));
-            if (!out) fail("can't write the player's sources to a temporary folder\n");
-        }
+}  // namespace
+
+PlayerAssembler::PlayerAssembler() : ca65_(findInPath("ca65")), ld65_(findInPath("ld65"))
+{
+    if (ca65_.empty() || ld65_.empty())
+        fail("building the player needs ca65 and ld65 from the cc65 package, and " +
+             std::string(ca65_.empty() ? "ca65" : "ld65") + " is not in PATH\n");
+    for (const EmbeddedFile& file : embeddedFiles) {
+        std::ofstream out(folder_ / fs::path(file.name).filename(), std::ios::binary);
+        out.write(reinterpret_cast<const char*>(file.bytes.data()), static_cast<std::streamsize>(file.bytes.size()));
+        if (!out) fail("can't write the player's sources to a temporary folder\n");
     }
+}
 
-    void assemble(const std::string& source, const std::vector<std::string>& defines)
-    {
-        std::vector<std::string> arguments{ca65_, "-o", (folder_ / (source + ".o")).string()};
-        for (const std::string& define : defines) arguments.insert(arguments.end(), {"-D", define});
-        arguments.push_back((folder_ / source).string());
-        run(source, arguments);
-        objects_.push_back((folder_ / (source + ".o")).string());
-    }
+void PlayerAssembler::assemble(const std::string& source, const std::vector<std::string>& defines)
+{
+    std::vector<std::string> arguments{ca65_, "-I", (folder_ / "lz16_player.s").parent_path().string(), "-o", (folder_ / (source + ".o")).string()};
+    for (const std::string& define : defines) arguments.insert(arguments.end(), {"-D", define});
+    arguments.push_back((folder_ / source).string());
+    run(source, arguments);
+    objects_.push_back((folder_ / (source + ".o")).string());
+}
 
-    // The linked code from start, and the linker's symbols.
-    std::pair<LoadSegment, std::map<std::string, uint32_t>> link(uint16_t start,
-                                                                  const std::map<std::string, uint32_t>& imports)
-    {
-        const fs::path code = folder_ / "code.bin", labels = folder_ / "labels.txt";
-        std::vector<std::string> arguments{ld65_, "-C", (folder_ / "lz16_link.cfg").string(), "-S", hexAddress(start),
-                                           "-o", code.string(), "-Ln", labels.string()};
-        for (const auto& [name, value] : imports) arguments.insert(arguments.end(), {"-D", name + "=" + hexAddress(value)});
-        arguments.insert(arguments.end(), objects_.begin(), objects_.end());
-        run("the player", arguments);
-        std::map<std::string, uint32_t> symbols;
-        std::istringstream lines(slurp(labels));
-        std::string tag, name;
-        for (uint32_t value; lines >> tag >> std::hex >> value >> name;) symbols[name.substr(1)] = value;
-        const std::string bytes = slurp(code);
-        return {LoadSegment{start, {bytes.begin(), bytes.end()}}, symbols};
-    }
+void PlayerAssembler::addSource(const std::string& name, const std::string& text)
+{
+    std::ofstream out(folder_ / name, std::ios::binary);
+    out << text;
+    if (!out) fail("can't write the player's sources to a temporary folder\n");
+}
 
-private:
-    // Runs the tool with its output in a file of its own, shown when it fails.
-    void run(const std::string& what, const std::vector<std::string>& arguments)
-    {
-        const std::string log = (folder_ / "log.txt").string();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        std::vector<char*> argv;
-        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        pid_t child = 0;
-        int status = 0;
-        const bool started = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-        posix_spawn_file_actions_destroy(&actions);
-        const bool succeeded = started && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
-                               WEXITSTATUS(status) == 0;
-        if (!succeeded) fail(fs::path(arguments[0]).filename().string() + " failed on " + what + ":\n" + slurp(log));
-    }
+std::pair<LoadSegment, std::map<std::string, uint32_t>> PlayerAssembler::link(
+    uint16_t start, const std::map<std::string, uint32_t>& imports)
+{
+    const fs::path code = folder_ / "code.bin", labels = folder_ / "labels.txt";
+    std::vector<std::string> arguments{ld65_, "-C", (folder_ / "lz16_link.cfg").string(), "-S", hexAddress(start),
+                                       "-o", code.string(), "-Ln", labels.string()};
+    for (const auto& [name, value] : imports) arguments.insert(arguments.end(), {"-D", name + "=" + hexAddress(value)});
+    arguments.insert(arguments.end(), objects_.begin(), objects_.end());
+    run("the player", arguments);
+    std::map<std::string, uint32_t> symbols;
+    std::istringstream lines(slurp(labels));
+    std::string tag, name;
+    for (uint32_t value; lines >> tag >> std::hex >> value >> name;) symbols[name.substr(1)] = value;
+    const std::string bytes = slurp(code);
+    return {LoadSegment{start, {bytes.begin(), bytes.end()}}, symbols};
+}
 
-    TemporaryFolder folder_{"lz16"};
-    std::string ca65_, ld65_;
-    std::vector<std::string> objects_;
-};
+// Runs the tool with its output in a file of its own, shown when it fails.
+void PlayerAssembler::run(const std::string& what, const std::vector<std::string>& arguments)
+{
+    const std::string log = (folder_ / "log.txt").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    int status = 0;
+    const bool started = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    const bool succeeded =
+        started && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (!succeeded) fail(fs::path(arguments[0]).filename().string() + " failed on " + what + ":\n" + slurp(log));
+}
 
-// Bytes of rings the player needs: 2^offset bits for every channel the song keeps.
-uint32_t ringBytes(const LoadedSong& song, const LzssSettings& settings)
+uint32_t ringBytes(std::span<const uint8_t> file, const LzssSettings& settings)
 {
     uint32_t kept = 1;  // channel 0 is never left out
-    for (int c = 1; c < registersPerFrame; ++c) kept += ((song.file[0] >> maskBit(c)) & 1) == 0;
+    for (int c = 1; c < registersPerFrame; ++c) kept += ((file[0] >> maskBit(c)) & 1) == 0;
     return kept * static_cast<uint32_t>(settings.windowSize());
 }
 
-}  // namespace
 
 PlayerProgram buildPlayer(const PlayerRecipe& recipe, const LoadedSong& song, const std::string& in)
 {
-    Assembler assembler;
+    PlayerAssembler assembler;
     const LzssSettings& lzss = recipe.settings.lzss;
     const std::vector<std::string> defines =
         playerDefines({lzss.offsetBits, lzss.lengthBits, lzss.minMatchLength, recipe.settings.format.oldFormat,
@@ -140,7 +137,7 @@ PlayerProgram buildPlayer(const PlayerRecipe& recipe, const LoadedSong& song, co
     std::map<std::string, uint32_t> imports{{"song", 0}, {"song_end", 0}, {"rings", 0}};
     if (recipe.loop) imports["loop"] = 0;
     const uint32_t codeEnd = assembler.link(start, imports).second.at("__MAIN_LAST__");
-    const uint32_t rings = ringBytes(song, lzss);
+    const uint32_t rings = ringBytes(song.file, lzss);
     const MemoryPlan plan = planMemory(recipe.memory, codeEnd, rings);
     const int64_t size = static_cast<int64_t>(song.file.size());
     const int64_t needed = size + (recipe.loop ? static_cast<int64_t>(loopRecordSize) : 0);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/temporary_folder.h"
+
 // The 6502 player, built around a song with ca65 and ld65 from PATH.
 struct PlayerRecipe {
     FileSettings settings;
@@ -31,3 +33,29 @@ struct PlayerProgram {
 // with the most room for the song, a loop's record right after the song. Ends the run with a message when ca65 or
 // ld65 is missing or fails, or when the song (named in) does not fit.
 PlayerProgram buildPlayer(const PlayerRecipe& recipe, const LoadedSong& song, const std::string& in);
+
+// ca65 and ld65 at work in a temporary folder that holds the player's
+// embedded sources, removed afterwards. Ends the run with a message when a
+// tool is missing or fails.
+class PlayerAssembler {
+public:
+    PlayerAssembler();
+    // Assembles a source of the folder (an embedded one or one added) into
+    // an object that link takes; the folder is on the include path.
+    void assemble(const std::string& source, const std::vector<std::string>& defines);
+    void addSource(const std::string& name, const std::string& text);
+    // The objects linked by lz16_link.cfg from start, as one block, with the
+    // symbols it imports given: the block and the linker's symbols.
+    std::pair<LoadSegment, std::map<std::string, uint32_t>> link(uint16_t start,
+                                                                  const std::map<std::string, uint32_t>& imports);
+
+private:
+    void run(const std::string& what, const std::vector<std::string>& arguments);
+
+    TemporaryFolder folder_{"lz16"};
+    std::string ca65_, ld65_;
+    std::vector<std::string> objects_;
+};
+
+// Bytes of rings the player needs for a file: 2^offset bits for every channel it keeps.
+uint32_t ringBytes(std::span<const uint8_t> file, const LzssSettings& settings);

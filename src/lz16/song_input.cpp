@@ -66,7 +66,8 @@ std::optional<int32_t> givenLoopFrame(const po::variables_map& given)
     return static_cast<int32_t>(frame);
 }
 
-LoadedSong convertGivenSong(std::vector<uint8_t> input, const std::string& in, const po::variables_map& given)
+LoadedSong convertGivenSong(std::vector<uint8_t> input, const std::string& in, const po::variables_map& given,
+                            bool quiet)
 {
     ConversionRequest request;
     request.loopFrame = givenLoopFrame(given);
@@ -90,7 +91,7 @@ LoadedSong convertGivenSong(std::vector<uint8_t> input, const std::string& in, c
     Conversion conversion = convertFrames(std::move(frames), std::move(captureNotices), request);
     // What trimming did, a line each, and the warnings about the input; the
     // compression's own notes are regsqueeze's to show.
-    for (const Notice& notice : conversion.notices) {
+    for (const Notice& notice : quiet ? Notices{} : conversion.notices) {
         if (notice.kind == Notice::Kind::Trimming)
             std::fputs((invocationName + ": " + notice.text + (notice.text.ends_with('\n') ? "" : "\n")).c_str(), stderr);
         else if (notice.kind == Notice::Kind::Warning && !notice.file.empty())
@@ -183,11 +184,11 @@ std::pair<std::string, std::string> inputAndOutput(const po::variables_map& give
     return {files[0], files[1]};
 }
 
-LoadedSong loadSong(const std::string& in, const std::string& out, const po::variables_map& given)
+LoadedSong loadSong(const std::string& in, const std::string& out, const po::variables_map& given, bool quiet)
 {
     std::vector<uint8_t> file = loadInputFile(in);
     refuseOutputOverInput(in, out);
-    if (isSong(file)) return convertGivenSong(std::move(file), in, given);
+    if (isSong(file)) return convertGivenSong(std::move(file), in, given, quiet);
     if (songOptionsGiven(given))
         usageError(("-t, --loop, --song, --seconds and --tv-frames are for songs, and '" + in + "' is a .lz16 file").c_str());
     return decodeGivenFile(std::move(file), in, readFileSettings(given), givenLoopFrame(given));

@@ -58,8 +58,10 @@ struct LoadedSong {
 // needed, and decoded as a player built for them would. Ends the run with a
 // message naming the file when it does not decode, holds no whole frame,
 // decodes to more than a song may have or was made with other settings;
-// warns about a file that fits no setting and about bytes left over.
-LoadedSong loadSong(const std::string& in, const std::string& out, const boost::program_options::variables_map& given);
+// warns about a file that fits no setting and about bytes left over. quiet
+// leaves out the notices of a conversion (a song converted a second time).
+LoadedSong loadSong(const std::string& in, const std::string& out, const boost::program_options::variables_map& given,
+                    bool quiet = false);
 
 // Whether to play the song on two chips: a converted song says so itself
 // (--stereo on a song for one chip ends the run); for a .lz16 file, --stereo.

@@ -200,7 +200,7 @@ TEST_F(Lz16, BadInputAndBadOptionsGiveTheirMessages)
     const std::string noRestart = ": '" + dir + "pattern.lz16' does not restart right at frame 2: the frames after the "
                                   "restart differ. Convert the song with regsqueeze --loop-frame 2 (or --loop)\n";
     const std::pair<std::string, std::string> cases[] = {
-        {"", p + ": error, a command is needed: survey, vgm, sap, xex or info\nTry '" + p + " -h' for help.\n"},
+        {"", p + ": error, a command is needed: survey, vgm, sap, xex, info or pack\nTry '" + p + " -h' for help.\n"},
         {"survey --bogus x.vgm", "error: unrecognised option '--bogus'\n"},
         {"survey " + dir + "none.vgm", "error: File '" + dir + "none.vgm' does not exist\n\n"},
         {"survey " + dir + "nine.vgm " + dir + "short.lz16", "error: File '" + dir + "short.lz16': Not a VGM file\n"},
