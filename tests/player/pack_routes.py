@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """lz16 pack's routes into a game, played in sim65 against the decoder:
-NAME.obx with NAME.equ (pack_game.s, which assembles nothing of the player:
+NAME.obx with NAME.equ (pack_obx_game.s, which assembles nothing of the player:
 two songs, a switch through lz_request, channel 4 muted and given back,
 lz_stop) and NAME.h with NAME.s (pack_game.c, built with cl65 -t sim6502).
 
@@ -53,14 +53,14 @@ with tempfile.TemporaryDirectory() as work:
     muted = [f[:6] + b"\xaa\xaa" + f[8:] for f in first[41:81]]
     silenced = bytearray(second[39])
     silenced[1::2] = bytes(4)  # AUDC1 ... AUDC4, and AUDCTL kept
-    expected = first[:41] + muted + first[81:101] + second[:40] + [bytes(silenced)]
+    expected = [b"\x55" * 9] + first[:41] + muted + first[81:101] + second[:40] + [bytes(silenced)]
 
     # NAME.obx and NAME.equ: the program and the file's segments in one sim65 image.
     config = os.path.join(work, "program.cfg")
     with open(config, "w") as f:
         f.write(f"MEMORY {{ MAIN: file = %O, start = ${PROGRAM:04X}, size = $1000; }}\n"
                 "SEGMENTS { CODE: load = MAIN, type = rw; }\n")
-    run(["ca65", "-I", work, "-o", os.path.join(work, "game.o"), os.path.join(here, "pack_game.s")])
+    run(["ca65", "-I", work, "-o", os.path.join(work, "game.o"), os.path.join(here, "pack_obx_game.s")])
     run(["ld65", "-C", config, "-o", os.path.join(work, "game.bin"), "-Ln", os.path.join(work, "labels"),
          os.path.join(work, "game.o")])
     start = next(int(line.split()[1], 16) for line in open(os.path.join(work, "labels")) if line.split()[2] == ".start")
@@ -81,5 +81,8 @@ with tempfile.TemporaryDirectory() as work:
 
     # NAME.h and NAME.s: a C program.
     program = os.path.join(work, "game_c")
-    run(["cl65", "-t", "sim6502", "-I", work, "-o", program, os.path.join(here, "pack_game.c"), name + ".s"])
+    source = os.path.join(work, "pack_game.c")  # cl65 leaves its .s and .o beside the source
+    with open(source, "w") as f:
+        f.write(open(os.path.join(here, "pack_game.c")).read())
+    run(["cl65", "-t", "sim6502", "-I", work, "-o", program, source, name + ".s"])
     compare("C", [bytes.fromhex(line) for line in run(["sim65", program], text=True).stdout.splitlines()], first[:100])
