@@ -36,8 +36,9 @@ constexpr int palCalls = seconds * 50 + 2;  // PLAYER calls in 20 seconds, and s
 
 // A SAP file whose PLAYER copies a shadow at $0200 (chip 2's at $0210) to
 // the chips with the same instructions as lz16 sap's, then loads the next
-// call's shadow from a table that holds, call after call, the song repeated.
-std::vector<uint8_t> registerDumpSap(const RegisterStreamSet& song, bool stereo)
+// call's shadow from a table that holds, call after call, the song repeated
+// (or, from loopFrame on, its loop).
+std::vector<uint8_t> registerDumpSap(const RegisterStreamSet& song, bool stereo, int loopFrame = 0)
 {
     const int chips = stereo ? 2 : 1, row = stereo ? 0x19 : 9, calls = song.frameCount() / chips;
     const uint16_t init = 0x0220, table = 0x1000;
@@ -63,7 +64,9 @@ std::vector<uint8_t> registerDumpSap(const RegisterStreamSet& song, bool stereo)
     std::vector<uint8_t> rows(palCalls * row);
     for (int call = 0; call < palCalls; ++call) {
         for (int chip = 0; chip < chips; ++chip) {
-            for (int r = 0; r < 9; ++r) rows[call * row + 16 * chip + r] = song.streams[r][call % calls * chips + chip];
+            const int loopCall = loopFrame / chips;
+            const int played = call < calls ? call : loopCall + (call - calls) % (calls - loopCall);
+            for (int r = 0; r < 9; ++r) rows[call * row + 16 * chip + r] = song.streams[r][played * chips + chip];
         }
     }
     SapHeader header;
@@ -134,6 +137,21 @@ TEST(SapRender, TheSapPlayerPlaysTheDecodedFramesAtTheSameCycles)
             EXPECT_NE(std::count(played.begin(), played.end(), 0), static_cast<long>(played.size()));
         }
     }
+}
+
+// A looping song's SAP file: the player's restart, run by Game_Music_Emu,
+// plays the loop again as the decoder reads it.
+TEST(SapRender, ALoopingSongPlaysItsLoopAgain)
+{
+    fs::create_directories(dir);
+    const std::shared_ptr<void> removeDir(nullptr, [](void*) { fs::remove_all(dir); });
+    const std::string lz16 = (dir / "song.lz16").string(), sap = (dir / "song.sap").string();
+    ASSERT_EQ(run(std::string(REGSQUEEZE_BINARY) + " -q -t --loop-frame 384 " + SOURCE_DIR + "/examples/example.vgm " +
+                  lz16), 0);
+    ASSERT_EQ(run(std::string(LZ16_BINARY) + " sap -o 8 -l 8 -m 1 --loop-frame 384 " + lz16 + " " + sap), 0);
+    const DecodedSong decoded = decodeCompressedFile(slurp(lz16), {8, 8, 1}, {});
+    ASSERT_LT(decoded.streams.frameCount(), palCalls);  // the render reaches the loop's second pass
+    EXPECT_TRUE(render(slurp(sap)) == render(registerDumpSap(decoded.streams, false, 384)));
 }
 
 }  // namespace
