@@ -15,6 +15,8 @@
 ;   LZ_ZP           first of the zero-page bytes; without it they go to the
 ;                   ZEROPAGE segment
 ;   LZ_LOOP         1 to play looping songs (default 0)
+;   LZ_GAME         1 for the game interface below (default 0)
+;   LZ_NTSC         lz_ntsc's first value (default 0)
 ;
 ; lz_init   A/X = address of six bytes: song start, song end (the address
 ;           after its last byte), buffers (page aligned; 2^offset bits bytes
@@ -34,6 +36,29 @@
 ;           and leaves the player as it was after that frame the first time.
 ;           Stereo: the same for the next pair of frames; a pair whose
 ;           second frame runs out writes neither chip.
+;
+; With LZ_GAME=1, for a game (lz16 pack builds it so):
+; lz_songs  (imported) the song table: the number of songs, then for each
+;           ten bytes: the eight of lz_init's description, the lz_frame
+;           calls per lz_play (1, 2 or 4) and flags (bit 0: a 50 Hz song).
+; lz_song   A = a song number: starts it as lz_init does; carry set, nothing
+;           written and nothing playing when there is no such song.
+; lz_frame  first looks at lz_request and lz_mute (10 cycles). While no song
+;           plays (before the first, after a failed start, lz_stop or the end
+;           of a song that does not loop) it writes nothing, carry set.
+; lz_play   for the vertical blank: the song's lz_frame calls for one
+;           display frame; with lz_ntsc non-zero, a 50 Hz song skips one
+;           lz_play in six, keeping its tempo at 60 Hz (slightly unevenly).
+; lz_stop   AUDC 0 on the channels the music owns; nothing plays after it.
+; lz_mute   (zero page) bits 0-3: channels 1-4 of chip 1 left to the
+;           program, bits 4-7 those of chip 2: their AUDF and AUDC are never
+;           written (they are still decoded; once given back, they are
+;           written from the next frame on). AUDCTL is always written.
+; lz_request (zero page) a song number + 1: the next lz_frame starts that
+;           song; lz_init clears it. The safe way to switch songs from
+;           outside the vertical blank.
+; The program sets lz_mute and lz_request before its first call: they are
+; zero-page bytes that no file loads.
 ;
 ; How a frame is played. Each channel has a block of code. The block
 ; compares the frame's ring index (X) with the ring slot at which its
@@ -83,6 +108,16 @@ LZ_POKEY2 = LZ_POKEY + $10
 .endif
 .ifndef LZ_LOOP
 LZ_LOOP = 0
+.endif
+.ifndef LZ_GAME
+LZ_GAME = 0
+.endif
+.ifndef LZ_NTSC
+LZ_NTSC = 0
+.endif
+.if LZ_GAME
+        .export lz_song, lz_play, lz_stop, lz_mute, lz_request, lz_ntsc
+        .import lz_songs
 .endif
 
 OB    = LZ_OFFSET_BITS
@@ -179,6 +214,8 @@ OP_LDA_ZP   = $A5
 OP_INC_ZP   = $E6
 OP_STY_ZP   = $84
 OP_CLC      = $18
+OP_EOR_IMM  = $49
+OP_DEC_ZP   = $C6
 OP_BNE      = $D0
 OP_BEQ      = $F0
 .if LZ_STEREO
@@ -210,6 +247,15 @@ ZPN  .set ZPN + 1
 chip = LZ_ZP + ZPN                  ; Y in the blocks: this frame's chip
 ZPN  .set ZPN + 1
  .endif
+ .if LZ_GAME
+lz_mute    = LZ_ZP + ZPN            ; the game's: channels left to the program
+lz_request = LZ_ZP + ZPN + 1        ; the game's: a song number + 1 to start
+ZPN  .set ZPN + 2
+ .endif
+ .if LZ_LOOP
+cnt  = LZ_ZP + ZPN                  ; calls left + 1 once the data is read to its end
+ZPN  .set ZPN + 2
+ .endif
 .else
         .segment "ZEROPAGE"
 zp_first:
@@ -228,6 +274,13 @@ half:   .res 1
  .if LZ_STEREO
 chip:   .res 1
  .endif
+ .if LZ_GAME
+lz_mute:    .res 1
+lz_request: .res 1
+ .endif
+ .if LZ_LOOP
+cnt:    .res 2                      ; calls left + 1 once the data is read to its end
+ .endif
 ZPN = * - zp_first
 .endif
 lz_zp_size = ZPN
@@ -244,8 +297,22 @@ skipv:  .res 9                      ; values of the channels left out, for the e
 .else
 endbuf: .res 9 * CHIPS              ; the end mode's registers, chip 1's then chip 2's
 .endif
+.if LZ_GAME
+        .segment "DATA"
+lz_ntsc:    .byte LZ_NTSC           ; non-zero: a 50 Hz song skips one lz_play in six
+        .segment "BSS"
+ntsc_count: .res 1
+song_calls: .res 1                  ; lz_frame calls per lz_play
+song_flags: .res 1                  ; bit 0: a 50 Hz song
+calls_left: .res 1
+endmode:    .res 1                  ; $80 in the end mode
+regmute:    .res 9 * CHIPS          ; per register, chip 1's then chip 2's: non-zero when muted
+  .if LZ_STEREO
+mute_a:     .res 1                  ; the muted channels of chip 1, and of chip 2
+mute_b:     .res 1
+  .endif
+.endif
 .if LZ_LOOP
-cnt:    .res 2                      ; calls left once the data is read to its end
 iring:  .res 2                      ; lz_init: the ring of the slot it sets up
 ie:     .res 1                      ; lz_init: the slot's entry in the loop record
 iri:    .res 2                      ; lz_init: a ring index
@@ -711,8 +778,27 @@ TRAMP {k}:
 .endmacro
 
 ; ------------------------------------------------------------- lz_frame
+; For a game, lz_frame first looks at what the program asked for: a song
+; to start, or other channels to leave alone. The stops and the restart
+; write their jmp over these first three bytes.
+.macro GAME_ENTRY
+  .if LZ_GAME
+        jmp     idle                ; nothing plays yet: lz_init writes lda lz_mute / eor #
+mute_applied = *
+        .byte   0                   ; the mask the stores follow
+        ora     lz_request
+        bne     to_attention
+  .endif
+.endmacro
+
+.if LZ_GAME && LZ_STEREO = 0
+to_attention:                       ; within the entry's branch
+        jmp     attention
+.endif
 .if LZ_STEREO = 0
 lz_frame:
+        GAME_ENTRY
+play:
 lz_frame_2 = * + 1                  ; the entry's second byte: rts once stopped
         ldy     idx                 ; becomes sec / rts once the data has run out
 .endif
@@ -752,11 +838,18 @@ blocks:
 
 ; A pair: frame A to chip 1, frame B to chip 2. In the end mode, frame A
 ; that ran out stops before B.
+.if LZ_GAME
+to_attention:                       ; within the entry's branch
+        jmp     attention
+.endif
 lz_frame:
+        GAME_ENTRY
+play:
 chip_a = * + 1
 lz_frame_2 = * + 1                  ; the entry's second byte: rts once stopped
         ldy     #OFFA               ; becomes sec / rts once the data has run out
         sty     chip
+frame_a = * + 1                     ; frame, or a game's hook that mutes chip 1's channels
         jsr     frame
         lda     idx
 mid_limit = * + 1
@@ -765,6 +858,7 @@ mid_limit = * + 1
 chip_b = * + 1
         ldy     #OFFB
         sty     chip
+frame_b = * + 1                     ; and chip 2's
         jsr     frame
         lda     idx
 limit = * + 1
@@ -797,23 +891,46 @@ TO_END_TAIL = end_tail - (tail_branch + 2)
 end_tail:
 .if LZ_STEREO
 end_limit = * + 1
-        cmp     #0                  ; bytes left + 1
+        cmp     #0                  ; bytes left + 1 (with LZ_LOOP, bytes left)
 .else
 end_limit = * + 1
         cpy     #0
 .endif
+.if LZ_LOOP
+        bcs     at_end              ; the data read to the song's end, or past it
+.else
         bcs     stop
+.endif
 .if LZ_STEREO = 0
         sty     idx
 .endif
         jsr     write_registers
-        CALL_DONE
+        clc
+        rts
+.if LZ_LOOP
+at_end: bne     stop                ; past it: ran out
+  .if LZ_STEREO = 0
+        sty     idx
+  .endif
+        jsr     write_registers
+        jmp     count
+.endif
 
 ; The one place playing stops: lz_frame only returns carry set from now on.
-stop:   lda     #OP_SEC
+stop:
+.if LZ_GAME
+        lda     #OP_JMP             ; a game's lz_frame still takes requests
+        sta     lz_frame
+        lda     #<idle
+        sta     lz_frame + 1
+        lda     #>idle
+        sta     lz_frame + 2
+.else
+        lda     #OP_SEC
         sta     lz_frame
         lda     #OP_RTS
         sta     lz_frame_2
+.endif
         sec
         rts
 
@@ -854,8 +971,13 @@ end_hi = * + 1
 .endif
         cpy     #256 - FRAME_BYTES
         bcs     closer              ; still too far for the end mode's Y
-        iny                         ; the end mode's test: Y below the bytes left + 1
+.if LZ_LOOP
+        sty     end_limit           ; the end mode's test: Y at the song's end or past it
+.endif
+        iny                         ; or Y below the bytes left + 1
+.if LZ_LOOP = 0
         sty     end_limit
+.endif
 .if LZ_STEREO
         sty     mid_limit
 .endif
@@ -901,6 +1023,10 @@ enter_end_mode:
         sta     tail_to
         lda     #0
         sta     limit
+.if LZ_GAME
+        lda     #$80
+        sta     endmode
+.endif
 .if BIT_END
         lda     #OP_REG_SKIP
   .if LZ_LOOP
@@ -920,6 +1046,9 @@ set_stores:                         ; A: the opcode of every register store
         lda     #>(endbuf + 8 - k)
         sta     REGAT {k} + 1
         .endrepeat
+  .if LZ_GAME
+        jsr     patch_current       ; every store to endbuf, muted or not
+  .endif
         CALL_DONE
 .endif
 
@@ -937,6 +1066,7 @@ write_registers:
         tax
     .endif
         ldy     #OFFA
+out_a = * + 1                       ; outputs, or a game's hook that mutes chip 1's channels
         jsr     outputs
         ldx     t0
         ldy     #OFFB
@@ -952,6 +1082,16 @@ out_from = outputs + 1              ; each site's operand, 6 bytes apart
     .endif
         .endrepeat
         .assert (* - outputs) = 54, error, "output sites are 6 bytes apart"
+.elseif LZ_GAME
+        .repeat 9, r                ; unrolled: set_mute makes a muted register's store BIT
+        lda     endbuf + r
+        sta     a:LZ_POKEY + r
+  .if LZ_STEREO
+        lda     endbuf + 9 + r
+        sta     a:LZ_POKEY2 + r
+  .endif
+        .endrepeat
+ENDBUF_SITE = 6 * CHIPS             ; bytes from one register's writes to the next's
 .else
         ldx     #8
 :       lda     endbuf,x
@@ -993,7 +1133,11 @@ steps:
 ; ------------------------------------------------------------- the loop
 ; lz_frame's entry, put back by the restart: its first three bytes, which
 ; the armed restart overwrites with a jmp.
-  .if LZ_STEREO
+  .if LZ_GAME
+ENTRY_OP1 = OP_LDA_ZP
+ENTRY_OP2 = <lz_mute
+ENTRY_OP3 = OP_EOR_IMM
+  .elseif LZ_STEREO
 ENTRY_OP1 = OP_LDY_IMM
 ENTRY_OP2 = OFFA
 ENTRY_OP3 = OP_STY_ZP
@@ -1003,22 +1147,21 @@ ENTRY_OP2 = <idx
 ENTRY_OP3 = FRAME_OP
   .endif
 
-; After lz_init, after a call and after the restart: once the data is read
-; to the song's end, the calls that remain are counted down (cnt), and after
-; the last one lz_frame's entry jumps to the restart. For a song without a
-; loop lz_init makes the first instruction clc / rts. Returns carry clear.
+; After lz_init, after the restart and after a call that changes modes
+; (end_tail tests the end itself): once the data is read to the song's end,
+; the calls are counted down (cnt: the calls left + 1), and after the last
+; one lz_frame's entry jumps to the restart. For a song without a loop
+; lz_init makes count's first instruction clc / rts. Returns carry clear.
 loop_check:
         lda     idx                 ; the data read, from ptr
 data_left = * + 1
         cmp     #$FF                ; the song's end, from ptr (near it; else $FF)
         bne     counted
-        lda     cnt
-        bne     count_lo
+count:  dec     cnt
+        bne     counted
         lda     cnt + 1
         beq     arm
         dec     cnt + 1
-count_lo:
-        dec     cnt
 counted:
         clc
         rts
@@ -1101,6 +1244,16 @@ RC_RB    = rb + 1 - first
 ; loop start's frame (pair) is played from the record, not decoded, and the
 ; player goes on from the state after it.
 restart:
+  .if LZ_GAME
+        lda     lz_request
+        beq     :+
+        jmp     take_request        ; a song asked for starts instead
+:       lda     lz_mute
+        cmp     mute_applied
+        beq     :+
+        jsr     apply_mute
+:
+  .endif
         lda     #ENTRY_OP1          ; lz_frame's entry back
         sta     lz_frame
         lda     #ENTRY_OP2
@@ -1177,6 +1330,347 @@ loop_operands:
   .endif
 .endif
 
+.if LZ_GAME
+; ------------------------------------------------------------- the game
+; lz_frame's first look found a request or a new mute. A song asked for
+; starts, its first frame being this call's; a new mute is applied before
+; the frame plays.
+attention:
+        lda     lz_request
+        beq     new_mute
+take_request:
+        ldx     #0
+        stx     lz_request
+        sec
+        sbc     #1
+        jmp     lz_song
+new_mute:
+        jsr     apply_mute
+        jmp     play
+
+; lz_frame while no song plays: only a request starts one.
+idle:   lda     lz_request
+        bne     take_request
+        sec
+        rts
+
+; A = a song number: starts the table's song as lz_init does. Carry set,
+; and nothing written, when there is no such song; nothing plays then.
+lz_song:
+        cmp     lz_songs            ; the number of songs
+        bcs     no_song
+        sta     t0                  ; its entry: lz_songs + 1 + 10 A
+        lda     #0
+        sta     t1
+        asl     t0
+        rol     t1
+        lda     t0                  ; 2 A
+        ldx     t1
+        asl     t0
+        rol     t1
+        asl     t0
+        rol     t1
+        clc                         ; + 8 A
+        adc     t0
+        sta     t0
+        txa
+        adc     t1
+        sta     t1
+        lda     t0
+        clc
+        adc     #<(lz_songs + 1)
+        sta     t0
+        lda     t1
+        adc     #>(lz_songs + 1)
+        sta     t1
+        ldy     #8                  ; its calls per lz_play and its flags
+        lda     (t0),y
+        pha
+        iny
+        lda     (t0),y
+        pha
+        lda     t0
+        ldx     t1
+        jsr     lz_init
+        pla
+        tax
+        pla
+        bcs     :+
+        sta     song_calls
+        stx     song_flags
+:       rts
+no_song:
+        jmp     stop
+
+; Silences the channels the music owns (AUDC 0; a muted channel is the
+; program's and is left alone). lz_frame plays nothing until a song starts.
+lz_stop:
+        jsr     set_mute
+        jsr     stop
+        ldx     #7                  ; AUDC4 ... AUDC1
+silence:
+        lda     regmute,x
+        bne     :+
+        lda     #0
+        sta     LZ_POKEY,x
+:
+  .if LZ_STEREO
+        lda     regmute + 9,x
+        bne     :+
+        lda     #0
+        sta     LZ_POKEY2,x
+:
+  .endif
+        dex
+        dex
+        bpl     silence
+        rts
+
+; For the vertical blank: the song's lz_frame calls of one display frame.
+; With lz_ntsc set, a 50 Hz song skips one lz_play in six (60 Hz).
+lz_play:
+        lda     lz_ntsc
+        beq     play_calls
+        lda     song_flags
+        lsr
+        bcc     play_calls
+        dec     ntsc_count
+        bpl     play_calls
+        lda     #5
+        sta     ntsc_count
+        rts
+play_calls:
+        lda     song_calls
+        sta     calls_left
+:       jsr     lz_frame
+        dec     calls_left
+        bne     :-
+        rts
+
+; A new mute, and the values of the channels left out that it gives back.
+apply_mute:
+        jsr     set_mute
+        ; fall through
+
+; The channels left out are written only by lz_init and here: their values
+; go to the registers that are not muted.
+write_left_out:
+        ldx     #8                  ; slots 8 ... 1 (AUDCTL is never muted)
+left_out:
+        lda     blk_lo,x
+        sta     t0
+        lda     blk_hi,x
+        sta     t1
+        ldy     #0
+        lda     (t0),y
+        cmp     #OP_JMP             ; a block jumped over
+        bne     next_left_out
+        stx     iscr
+        lda     #8
+        sec
+        sbc     iscr
+        tay                         ; its register
+  .if BIT_END
+        lda     skipv,x
+  .else
+        lda     endbuf,y
+  .endif
+        ldx     regmute,y
+        bne     :+
+        sta     LZ_POKEY,y
+:
+  .if LZ_STEREO
+    .if BIT_END = 0
+        lda     endbuf + 9,y
+    .endif
+        ldx     regmute + 9,y
+        bne     :+
+        sta     LZ_POKEY2,y
+:
+  .endif
+        ldx     iscr
+next_left_out:
+        dex
+        bne     left_out
+        rts
+
+; Takes lz_mute as the mask the player follows: the table of muted
+; registers and every register store that depends on it.
+set_mute:
+        lda     lz_mute
+        sta     mute_applied
+        ldy     #7
+:       tya
+        lsr
+        tax                         ; the register's channel
+        lda     mute_applied
+        and     channel_bit,x
+        sta     regmute,y
+  .if LZ_STEREO
+        lda     mute_applied
+        and     channel_bit + 4,x
+        sta     regmute + 9,y
+  .endif
+        dey
+        bpl     :-
+        lda     #0                  ; AUDCTL is the music's
+        sta     regmute + 8
+  .if LZ_STEREO
+        sta     regmute + 17
+        lda     mute_applied
+        lsr
+        lsr
+        lsr
+        lsr
+        sta     mute_b
+        lda     mute_applied
+        and     #$0F
+        sta     mute_a
+        ldx     #<frame             ; the same on both chips: the stores are set once
+        ldy     #>frame
+        cmp     mute_b
+        beq     :+
+        ldx     #<frame_a_hook      ; else each frame sets its chip's
+        ldy     #>frame_a_hook
+:       stx     frame_a
+        sty     frame_a + 1
+        beq     :+
+        ldx     #<frame_b_hook
+        ldy     #>frame_b_hook
+:       stx     frame_b
+        sty     frame_b + 1
+    .if BIT_END
+        ldx     #<outputs           ; and so do the end mode's writes
+        ldy     #>outputs
+        cmp     mute_b
+        beq     :+
+        ldx     #<out_hook
+        ldy     #>out_hook
+:       stx     out_a
+        sty     out_a + 1
+    .endif
+  .endif
+        jsr     patch_current
+  .if BIT_END = 0
+        ldx     #7                  ; the end mode's writes from endbuf
+        ldy     #7 * ENDBUF_SITE
+:       lda     regmute,x
+        jsr     store_op
+        sta     write_registers + 3,y
+    .if LZ_STEREO
+        lda     regmute + 9,x
+        jsr     store_op
+        sta     write_registers + 9,y
+    .endif
+        tya
+        sec
+        sbc     #ENDBUF_SITE
+        tay
+        dex
+        bpl     :-
+  .endif
+  .if LZ_LOOP
+        ldx     #8                  ; the restart's register stores
+restart_stores:
+        lda     rc_lo,x
+        sta     t0
+        lda     rc_hi,x
+        sta     t1
+        stx     iscr
+        lda     #8
+        sec
+        sbc     iscr
+        tax                         ; the slot's register
+        lda     regmute,x
+        jsr     store_op
+        ldy     #RC_RA + 2
+        sta     (t0),y
+    .if LZ_STEREO
+        lda     regmute + 9,x
+        jsr     store_op
+        ldy     #RC_RB + 2
+        sta     (t0),y
+    .endif
+        ldx     iscr
+        dex
+        bpl     restart_stores
+  .endif
+        rts
+
+; A register's store: STA, or BIT when muted (Z clear).
+store_op:
+        beq     :+
+        lda     #OP_BIT_ABS
+        rts
+:       lda     #OP_STA_ABS
+        rts
+
+channel_bit:
+        .byte   1, 2, 4, 8, 16, 32, 64, 128
+
+; The stores for the mask in force (chip 1's: a frame of chip 2 with other
+; channels muted sets its own).
+patch_current:
+  .if LZ_STEREO
+        lda     mute_a
+  .else
+        lda     mute_applied
+        and     #$0F
+  .endif
+        ; fall through
+
+; A: four bits, 1 for each channel left to the program. Its registers'
+; stores skip: the blocks' out of the end mode (in it, with BIT_END they
+; skip anyway and without it they write endbuf) and the end mode's writes
+; from the rings. Keeps X and Y.
+patch_regs:
+        sta     t1
+        .repeat 4, c
+        lsr     t1
+        lda     #OP_REG_STORE
+        bcc     :+
+        lda     #OP_REG_SKIP
+:
+    .if BIT_END
+        sta     outputs + 6 * (8 - 2 * c) + 3
+        sta     outputs + 6 * (7 - 2 * c) + 3
+        bit     endmode
+        bpl     :+
+        lda     #OP_REG_SKIP
+:
+    .else
+        bit     endmode
+        bpl     :+
+        lda     #OP_REG_STORE
+:
+    .endif
+        sta     REG {8 - 2 * c}
+        sta     REG {7 - 2 * c}
+        .endrepeat
+        rts
+
+  .if LZ_STEREO
+; Two chips with different channels muted: each frame, and each chip's
+; end-mode writes, first sets its chip's stores.
+frame_a_hook:
+        lda     mute_a
+        jsr     patch_regs
+        jmp     frame
+frame_b_hook:
+        lda     mute_b
+        jsr     patch_regs
+        jmp     frame
+    .if BIT_END
+out_hook:                           ; chip 1's writes, then chip 2's stores for its own
+        lda     mute_a
+        jsr     patch_regs
+        jsr     outputs
+        lda     mute_b
+        jmp     patch_regs
+    .endif
+  .endif
+.endif
+
 ; ---------------------------------------------------------------- lz_init
 ; Block addresses, slot 0 (channel 8) to 8, and the end of the last.
 blk_lo: .repeat 10, k
@@ -1190,6 +1684,18 @@ FIRST_SLOT = PMASK                  ; the first step's ring index, -1 (frame 0 i
 
 lz_init:
         jsr     read_params
+        lda     rbuf                ; the rings must start a page
+        bne     no_header
+.if LZ_GAME
+        jsr     set_mute
+        lda     #1                  ; lz_song sets the song's own
+        sta     song_calls
+        lda     #0
+        sta     song_flags
+        sta     lz_request          ; a song starting answers any request
+        lda     #5
+        sta     ntsc_count
+.endif
         jsr     direct_mode
         jsr     header_byte         ; the mask
         bcs     no_header
@@ -1256,7 +1762,16 @@ read_params:
         lda     #ENTRY_OP3          ; the byte an armed restart overwrites
         sta     lz_frame + 2
 .endif
-.if LZ_STEREO
+.if LZ_GAME
+        lda     #OP_LDA_ZP          ; the entry's first look
+        sta     lz_frame
+        lda     #<lz_mute
+        sta     lz_frame + 1
+  .if LZ_LOOP = 0
+        lda     #OP_EOR_IMM
+        sta     lz_frame + 2
+  .endif
+.elseif LZ_STEREO
         lda     #OP_LDY_IMM
         sta     lz_frame
 .else
@@ -1304,9 +1819,17 @@ direct_mode:
         sta     tail_to
         lda     #0
         sta     limit
+.if LZ_GAME
+        sta     endmode
+.endif
 .if BIT_END
         lda     #OP_REG_STORE
+  .if LZ_GAME
+        jsr     set_stores
+        jmp     patch_current       ; a muted channel's stores skip again
+  .else
         jmp     set_stores
+  .endif
 .elseif LZ_LOOP
         .repeat 9, k                ; unrolled, for the restart's sake
         lda     #<(REGS + 8 - k)
@@ -1333,7 +1856,11 @@ direct_mode:
         dex
         bpl     :-
 .endif
+.if LZ_GAME
+        jmp     patch_current
+.else
         rts
+.endif
 
 ; Slot X (channel 8 - X) from the header: a channel left out is jumped over
 ; and keeps its value; a kept one gets the next ring and steps at the first
@@ -1466,9 +1993,28 @@ write_register:
 .else
         jsr     register_of_slot
 .endif
+.if LZ_GAME
+        pha                         ; a muted register is the program's
+        lda     regmute,y
+        bne     :+
+        pla
+        pha
         sta     LZ_POKEY,y
-.if LZ_STEREO
+:
+  .if LZ_STEREO
+        lda     regmute + 9,y
+        bne     :+
+        pla
+        pha
         sta     LZ_POKEY2,y
+:
+  .endif
+        pla
+.else
+        sta     LZ_POKEY,y
+  .if LZ_STEREO
+        sta     LZ_POKEY2,y
+  .endif
 .endif
         rts
 
@@ -1565,14 +2111,14 @@ loop_params:
         ora     rec_at + 1
         bne     :+
         lda     #OP_CLC
-        sta     loop_check
+        sta     count
         lda     #OP_RTS
-        sta     loop_check + 1
+        sta     count + 1
         rts
-:       lda     #OP_LDA_ZP
-        sta     loop_check
-        lda     #<idx
-        sta     loop_check + 1
+:       lda     #OP_DEC_ZP
+        sta     count
+        lda     #<cnt
+        sta     count + 1
         ldy     #0
         jsr     rec_byte            ; the data after the loop start, from the song's start
         clc
@@ -1599,16 +2145,22 @@ loop_params:
         sta     r_posh
   .endif
         iny
-        jsr     rec_byte            ; the calls counted after lz_init
+        jsr     rec_byte            ; the calls counted after lz_init, + 1
+        clc
+        adc     #1
         sta     cnt
         iny
         jsr     rec_byte
+        adc     #0
         sta     cnt + 1
         iny
         jsr     rec_byte            ; and after the restart
+        clc
+        adc     #1
         sta     r_cnt_lo
         iny
         jsr     rec_byte
+        adc     #0
         sta     r_cnt_hi
         rts
 

@@ -2,7 +2,7 @@
 // line, for the scripts that build it (scripts/simulate-player and
 // scripts/player-cost), or the reason the program refuses the settings.
 //
-//   player_settings [--old] [--stereo] [--pokey ADDRESS --pokey2 ADDRESS] OFFSET LENGTH MIN
+//   player_settings [--old] [--stereo] [--loop] [--pokey ADDRESS --pokey2 ADDRESS] OFFSET LENGTH MIN
 //
 // Exit status 1, with the program's message, for settings it does not accept.
 #include "atari/player_defines.h"
@@ -19,6 +19,7 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--old") == 0) build.oldFormat = true;
         else if (std::strcmp(argv[i], "--stereo") == 0) build.stereo = true;
+        else if (std::strcmp(argv[i], "--loop") == 0) build.loop = true;
         else if (std::strcmp(argv[i], "--pokey") == 0 && i + 1 < argc)
             build.pokey = static_cast<uint16_t>(std::strtol(argv[++i], nullptr, 0));
         else if (std::strcmp(argv[i], "--pokey2") == 0 && i + 1 < argc)
@@ -27,7 +28,7 @@ int main(int argc, char** argv)
         else count = 4;
     }
     if (count != 3) {
-        std::fprintf(stderr, "usage: %s [--old] [--stereo] [--pokey A --pokey2 A] OFFSET LENGTH MIN\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--old] [--stereo] [--loop] [--pokey A --pokey2 A] OFFSET LENGTH MIN\n", argv[0]);
         return 2;
     }
     const LzssSettings settings{numbers[0], numbers[1], numbers[2]};

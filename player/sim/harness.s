@@ -59,6 +59,17 @@ LZ_LOOP = 0
 .if LZ_LOOP
 record: .res 82
 .endif
+.ifndef LZ_GAME
+LZ_GAME = 0
+.endif
+.if LZ_GAME
+        .export lz_songs
+        .importzp lz_mute
+        .segment "RODATA"
+lz_songs:
+        .byte   0                   ; no table: the harness calls lz_init
+        .segment "BSS"
+.endif
 seen:   .res 9 * CHIPS              ; the registers as last printed
 
         .segment "CODE"
@@ -159,6 +170,10 @@ start:  ldx     #$FF
         sbc     src+1
         bcc     too_large
 rings_fit:
+.if LZ_GAME
+        lda     #0                  ; the zero page is the program's to set
+        sta     lz_mute
+.endif
         lda     #<params
         ldx     #>params
         jsr     lz_init

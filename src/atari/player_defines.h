@@ -11,9 +11,11 @@ struct PlayerBuild {
     bool oldFormat = false;
     bool stereo = false;
     uint16_t pokey = 0xD200, pokey2 = 0xD210;  // chip 1's and chip 2's first register
+    bool loop = false;  // lz_init takes a loop record, and the song restarts at its loop
 };
 
-// The player's assembly-time symbols, "NAME=VALUE" each, for ca65 -D.
+// The player's assembly-time symbols, "NAME=VALUE" each, for ca65 -D;
+// LZ_LOOP only for a looping song.
 std::vector<std::string> playerDefines(const PlayerBuild& build);
 
 // An address as the assembler and linker take it: "$D200".

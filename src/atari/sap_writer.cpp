@@ -37,7 +37,7 @@ std::string sapHeaderText(const SapHeader& header)
         line("INIT " + hex(header.init));
         line("PLAYER " + hex(header.player));
     }
-    line("TIME " + sapTime(header.calls, header.lines(), header.ntsc).text);
+    line("TIME " + sapTime(header.calls, header.lines(), header.ntsc).text + (header.loop ? " LOOP" : ""));
     if (header.stereo) line("STEREO");
     if (header.fastplay != 0) line("FASTPLAY " + std::to_string(header.fastplay));
     if (header.ntsc) line("NTSC");

@@ -19,6 +19,7 @@ struct SapHeader {
     int64_t calls = 0;               // PLAYER calls (type R: frames) that the song lasts
     int fastplay = 0;                // scan lines between calls; 0 for the machine's frame
     bool ntsc = false, stereo = false;
+    bool loop = false;               // the song loops: TIME, one pass, is marked LOOP
 
     // Scan lines from one call to the next.
     int lines() const { return fastplay != 0 ? fastplay : ntsc ? ntscScanLines : palScanLines; }

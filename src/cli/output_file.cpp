@@ -96,7 +96,7 @@ OutputFile::~OutputFile()
     if (!temporary_.empty()) ::unlink(temporary_.c_str());
 }
 
-void OutputFile::writeAndClose(std::span<const uint8_t> bytes)
+void OutputFile::write(std::span<const uint8_t> bytes)
 {
     errno = 0;
     bool written = std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
@@ -114,8 +114,13 @@ void OutputFile::writeAndClose(std::span<const uint8_t> bytes)
         if (fs::is_regular_file(path_, ignored)) fs::remove(path_, ignored);
         failOutput("can't write", path_, error);
     }
-    if (error == 0 && ::rename(temporary_.c_str(), target_.c_str()) != 0) error = errno;
     if (error != 0) failOutput("can't write", path_, error);  // the destructor removes the temporary file
+}
+
+void OutputFile::putInPlace()
+{
+    if (temporary_.empty()) return;  // written directly
+    if (::rename(temporary_.c_str(), target_.c_str()) != 0) failOutput("can't write", path_, errno);
     temporary_.clear();
     removedOnSignal_.reset();
     syncFolder(target_);

@@ -31,7 +31,16 @@ public:
     // them all, leaves the target as it was (a file written directly is
     // removed) and ends the run with the system's reason: a file that was not
     // written whole must never be reported as converted.
-    void writeAndClose(std::span<const uint8_t> bytes);
+    void writeAndClose(std::span<const uint8_t> bytes)
+    {
+        write(bytes);
+        putInPlace();
+    }
+
+    // The same in two steps, so that two files can be written before either
+    // is put in place: write fails as above and leaves the target as it was.
+    void write(std::span<const uint8_t> bytes);
+    void putInPlace();
 
 private:
     void openTemporary(const struct stat* existing);

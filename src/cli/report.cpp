@@ -12,7 +12,7 @@ int32_t entryOrZero(const std::vector<int32_t>& table, int32_t index)
 
 }  // namespace
 
-void printReport(const LzssSettings& settings, int verbosity, const Conversion& conversion)
+void printReport(const LzssSettings& settings, int verbosity, const Conversion& conversion, const std::string& includeFile)
 {
     const int32_t frameCount = conversion.song.frameCount();
     const auto outputSize = static_cast<int32_t>(conversion.file.bytes.size());
@@ -30,6 +30,8 @@ void printReport(const LzssSettings& settings, int verbosity, const Conversion& 
         std::fprintf(stderr, "Loop: from frame %d (%.2f s) to the last, frame %d, again and again: %d of %d frames, %.2f s\n",
                      loopStart, loopStart / perSecond, frameCount - 1, frameCount - loopStart, frameCount,
                      (frameCount - loopStart) / perSecond);
+        if (!includeFile.empty())
+            std::fprintf(stderr, "The settings and the loop record for the 6502 player: %s\n", includeFile.c_str());
     }
 
     if (verbosity >= 1) {

@@ -58,6 +58,7 @@ void printHelp()
               << described("Survey options", addSurveyOptions) << "\n"
               << described("The file's settings (vgm, sap, xex)", addFileSettingOptions) << "\n"
               << described("A song's conversion (vgm, sap, xex)", addSongOptions) << "\n"
+              << described("A looping song (vgm, sap, xex)", addLoopOptions) << "\n"
               << described("Vgm options", addVgmOptions) << "\n"
               << described("Vgm, sap and xex options", addChipOptions) << "\n"
               << described("Sap options", addSapOptions) << "\n"

@@ -166,7 +166,7 @@ void printMap(const PackedSet& set, const std::vector<std::string>& names, bool 
         const PackedSong& song = set.songs[k];
         if (song.loopFrame)
             std::printf("  $%04X-$%04X  song %zu's loop record\n", song.loopRecordAt,
-                        song.loopRecordAt + loopRecordBytes - 1, k);
+                        song.loopRecordAt + static_cast<uint32_t>(loopRecordSize) - 1, k);
         std::printf("  $%04X-$%04X  song %zu: %s, %zu bytes, %d frames%s%s\n", song.start, song.end - 1, k,
                     names[k].c_str(), song.file.size(), song.frames,
                     song.calls > 1 ? formatText(", %d calls a TV frame", song.calls).c_str() : "",
@@ -252,8 +252,10 @@ void runPack(int argc, char** argv)
         packed.frames = song.frames.frameCount();
         packed.calls = callsPerTvFrame(song, songName);
         packed.fiftyHz = !song.sap || !song.sap->ntsc;
-        packed.loopFrame = loopFrameOf(song, songName, stereo);
-        if (packed.loopFrame) packed.loopRecord = loopRecordOf(song, songName, set.stereo ? 2 : 1, *packed.loopFrame);
+        if (const std::optional<LoopRecord> record = loopRecordOf(song, songName, stereo)) {
+            packed.loopFrame = song.loopFrame;
+            packed.loopRecord.assign(record->bytes.begin(), record->bytes.end());
+        }
         set.songs.push_back(std::move(packed));
     }
 

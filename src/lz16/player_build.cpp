@@ -129,22 +129,30 @@ PlayerProgram buildPlayer(const PlayerRecipe& recipe, const LoadedSong& song, co
     const LzssSettings& lzss = recipe.settings.lzss;
     const std::vector<std::string> defines =
         playerDefines({lzss.offsetBits, lzss.lengthBits, lzss.minMatchLength, recipe.settings.format.oldFormat,
-                       recipe.stereo, recipe.pokey, recipe.pokey2});
+                       recipe.stereo, recipe.pokey, recipe.pokey2, recipe.loop != nullptr});
     assembler.assemble("lz16_player.s", defines);
     assembler.assemble(fs::path(recipe.wrapper).filename().string(), defines);
 
     const uint16_t start = static_cast<uint16_t>(recipe.memory[0].first);
-    const uint32_t codeEnd =
-        assembler.link(start, {{"song", 0}, {"song_end", 0}, {"rings", 0}}).second.at("__MAIN_LAST__");
+    std::map<std::string, uint32_t> imports{{"song", 0}, {"song_end", 0}, {"rings", 0}};
+    if (recipe.loop) imports["loop"] = 0;
+    const uint32_t codeEnd = assembler.link(start, imports).second.at("__MAIN_LAST__");
     const uint32_t rings = ringBytes(song.file, lzss);
     const MemoryPlan plan = planMemory(recipe.memory, codeEnd, rings);
     const int64_t size = static_cast<int64_t>(song.file.size());
-    if (size > plan.room)
-        failAbout(in, "does not fit in memory by " + std::to_string(size - plan.room) + " bytes: it has " +
-                          std::to_string(size) + ", and beside the player and its " + std::to_string(rings) +
+    const int64_t needed = size + (recipe.loop ? static_cast<int64_t>(loopRecordSize) : 0);
+    if (needed > plan.room)
+        failAbout(in, "does not fit in memory by " + std::to_string(needed - plan.room) + " bytes: it has " +
+                          std::to_string(size) + (recipe.loop ? " and its loop record " + std::to_string(loopRecordSize) : "") +
+                          ", and beside the player and its " + std::to_string(rings) +
                           " bytes of rings there is room for " + std::to_string(std::max<int64_t>(plan.room, 0)));
 
-    auto [code, symbols] = assembler.link(
-        start, {{"song", plan.song}, {"song_end", plan.song + static_cast<uint32_t>(size)}, {"rings", plan.rings}});
-    return {{std::move(code), LoadSegment{static_cast<uint16_t>(plan.song), song.file}}, std::move(symbols)};
+    const uint32_t songEnd = plan.song + static_cast<uint32_t>(size);
+    imports = {{"song", plan.song}, {"song_end", songEnd}, {"rings", plan.rings}};
+    if (recipe.loop) imports["loop"] = songEnd;
+    auto [code, symbols] = assembler.link(start, imports);
+    PlayerProgram program{{std::move(code), LoadSegment{static_cast<uint16_t>(plan.song), song.file}}, std::move(symbols)};
+    if (recipe.loop)
+        program.segments.push_back({static_cast<uint16_t>(songEnd), {recipe.loop->bytes.begin(), recipe.loop->bytes.end()}});
+    return program;
 }

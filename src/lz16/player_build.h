@@ -1,6 +1,7 @@
 #pragma once
 
 #include "atari/atari_binary.h"
+#include "atari/loop_record.h"
 #include "atari/memory_layout.h"
 #include "lz16/song_input.h"
 
@@ -19,16 +20,17 @@ struct PlayerRecipe {
     const char* wrapper;         // the embedded source around the player: its INIT, PLAYER or main program
     uint16_t pokey, pokey2;      // where lz_frame writes the registers of chip 1 and chip 2
     std::span<const MemoryRange> memory;  // free RAM; the code starts at the first range's first byte
+    const LoopRecord* loop = nullptr;     // a looping song's record: the player is built with LZ_LOOP
 };
 
 struct PlayerProgram {
-    std::vector<LoadSegment> segments;         // the code with its variables, then the song
+    std::vector<LoadSegment> segments;         // the code with its variables, the song, a loop's record
     std::map<std::string, uint32_t> symbols;   // the linker's symbols: the wrapper's entry points
 };
 
 // Assembles the player for the settings with the wrapper, in a temporary
 // folder removed afterwards, and places the rings and the song in memory
-// with the most room for the song. Ends the run with a message when ca65 or
+// with the most room for the song, a loop's record right after the song. Ends the run with a message when ca65 or
 // ld65 is missing or fails, or when the song (named in) does not fit.
 PlayerProgram buildPlayer(const PlayerRecipe& recipe, const LoadedSong& song, const std::string& in);
 

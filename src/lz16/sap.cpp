@@ -8,6 +8,7 @@
 #include "lz16/player_build.h"
 #include "lz16/song_input.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,12 @@ constexpr const char* about =
     "SAP tune keeps its FASTPLAY, NTSC, NAME and AUTHOR unless options say\n"
     "otherwise. Each PLAYER call writes the registers of the frame decoded on the\n"
     "call before, then decodes the next; at the end the song starts over. TIME\n"
-    "gives the song's length. With --registers, writes the decoded frames instead\n"
-    "(type R), and builds no player. The player is built with ca65 and ld65 from\n"
+    "gives the song's length. A looping song (a song with --loop, or --loop-frame\n"
+    "N) plays its loop again and again through the player's restart, which the\n"
+    "player is built with, and TIME, the length of one pass, is marked LOOP; a\n"
+    ".lz16 file that does not restart right at N is refused: make it with\n"
+    "regsqueeze --loop. With --registers, writes the decoded frames instead (type\n"
+    "R), one pass, and builds no player. The player is built with ca65 and ld65 from\n"
     "the cc65 package. A file that cannot be decoded with these settings, or that\n"
     "does not fit in memory, is an error, and then no file is written.\n";
 
@@ -96,8 +101,8 @@ void addSapOptions(po::options_description& options)
 void runSap(int argc, char** argv)
 {
     po::variables_map given;
-    if (!parseCommandLine(argc, argv, {addFileSettingOptions, addSongOptions, addChipOptions, addSapOptions}, about,
-                          given))
+    if (!parseCommandLine(argc, argv, {addFileSettingOptions, addSongOptions, addChipOptions, addSapOptions, addLoopOptions},
+                          about, given))
         return;
     if (given.count("fastplay") && given.count("ntsc")) usageError("give --fastplay or --ntsc, not both");
     SapHeader header;
@@ -131,6 +136,10 @@ void runSap(int argc, char** argv)
         }
     }
     header.calls = song.frames.frameCount() / (header.stereo ? 2 : 1);
+    // A register dump is one pass; a file given a loop must restart there all the same.
+    std::optional<LoopRecord> loop;
+    if (given.count("registers")) loopFrameOf(song, in, header.stereo);
+    else loop = loopRecordOf(song, in, header.stereo);
 
     std::vector<uint8_t> body;
     if (given.count("registers")) {
@@ -138,7 +147,9 @@ void runSap(int argc, char** argv)
         body = sapRegisterFrames(song.frames);
     } else {
         const PlayerProgram program = buildPlayer(
-            {settings, header.stereo, "sap/sap_player.s", shadow, shadow + 0x10, sapMemory}, song, in);
+            {settings, header.stereo, "sap/sap_player.s", shadow, shadow + 0x10, sapMemory, loop ? &*loop : nullptr},
+            song, in);
+        header.loop = loop.has_value();
         header.init = static_cast<uint16_t>(program.symbols.at("init"));
         header.player = static_cast<uint16_t>(program.symbols.at("play"));
         body = atariBinary(program.segments);

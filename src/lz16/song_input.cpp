@@ -223,3 +223,12 @@ std::optional<int32_t> loopFrameOf(const LoadedSong& song, const std::string& in
                                  frame, frame));
     return frame;
 }
+
+std::optional<LoopRecord> loopRecordOf(const LoadedSong& song, const std::string& in, bool stereo)
+{
+    const std::optional<int32_t> frame = loopFrameOf(song, in, stereo);
+    if (!frame) return std::nullopt;
+    LoopRecord record = makeLoopRecord(song.file, song.settings.lzss, song.settings.format, stereo ? 2 : 1, *frame);
+    if (!record.error.empty()) failAbout(in, record.error);
+    return record;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "atari/loop_record.h"
 #include "streams/register_streams.h"
 #include "lzss/file_format.h"
 
@@ -73,3 +74,8 @@ bool playsOnTwoChips(const LoadedSong& song, const std::string& in, const boost:
 // chips), and decoded as a player goes back to N with its rings kept, every
 // pass the same frames; else the run ends naming the file.
 std::optional<int32_t> loopFrameOf(const LoadedSong& song, const std::string& in, bool stereo);
+
+// The loop record that the player restarts the song from, when it loops
+// (checked as loopFrameOf checks it); the run ends naming the file when the
+// record cannot be made.
+std::optional<LoopRecord> loopRecordOf(const LoadedSong& song, const std::string& in, bool stereo);

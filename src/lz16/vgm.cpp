@@ -52,13 +52,13 @@ void addVgmOptions(po::options_description& options)
     options.add_options()
         ("rate,r", po::value<double>()->value_name("HZ"), "Frames per second, from 1 to 44100 (default 50, or a SAP tune's own)")
         ("clock,c", po::value<long long>()->value_name("HZ"), ("POKEY clock in the VGM header (default " + std::to_string(palClockHz) + ")").c_str());
-    addLoopOptions(options);
 }
 
 void runVgm(int argc, char** argv)
 {
     po::variables_map given;
-    if (!parseCommandLine(argc, argv, {addFileSettingOptions, addSongOptions, addChipOptions, addVgmOptions}, about,
+    if (!parseCommandLine(argc, argv, {addFileSettingOptions, addSongOptions, addChipOptions, addVgmOptions, addLoopOptions},
+                          about,
                           given))
         return;
     const std::optional<double> givenRate =

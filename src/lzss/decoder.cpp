@@ -373,8 +373,8 @@ std::optional<LoopRestart> findLoopRestart(std::span<const uint8_t> bytes, const
     run.saved = &restart;
     const DecodedSong song = decodeThroughRings(bytes, settings, format, run);
     // The state is saved when the decoder reaches saveAt, which it does
-    // whenever the song holds the loop start.
-    if (!song.error.empty() || song.streams.frameCount() <= loopFrame) return std::nullopt;
+    // whenever the song holds the frames before it.
+    if (!song.error.empty() || song.streams.frameCount() < loopFrame) return std::nullopt;
     return restart;
 }
 

@@ -61,6 +61,7 @@ struct LoopRestart {
 
 // The state before loopFrame's steps (or the first steps), found by decoding
 // the file; none when the file is not sound up to there or ends before it.
+// loopFrame may be the song's frame count: the state after its last frame.
 std::optional<LoopRestart> findLoopRestart(std::span<const uint8_t> bytes, const LzssSettings& settings,
                                            const FormatChoices& format, int32_t loopFrame);
 

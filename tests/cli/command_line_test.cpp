@@ -1,5 +1,6 @@
 // The real program, one command line at a time: what it prints, its exit
 // status and the files it leaves.
+#include "atari/loop_record.h"
 #include "vgm/gzip_output.h"
 #include "songs.h"
 #include "support/test_support.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
 
 using namespace testing_support;
 
@@ -67,6 +69,8 @@ TEST(CommandLine, OutcomesMessagesAndFiles)
         {{"--loop-frame", "6", "six.vgm"}, 1, "error: File 'six.vgm' has 6 frames: --loop-frame 6 lies outside the song\n\n", ""},
         {{"--loop", "six.vgm"}, 1, "error: File 'six.vgm' shows no loop to repeat; ...", ""},
         {{"-q", "--loop-frame", "2", "six.vgm"}, 0, "LZSS: ...", "six.lz16"},
+        {{"--loop-frame", "2", "six.vgm", "six.inc"}, 1, "regsqueeze: the output file 'six.inc' has the name of its "
+         "loop's .inc file: give the output another name, such as one ending in .lz16\n", ""},
         {{"six.vgm", "/dev/full"}, 1, skipNotices() + "regsqueeze: can't write output file '/dev/full': No space left on device\n", ""},
     };
     for (const Case& c : cases) {
@@ -97,6 +101,27 @@ TEST(CommandLine, OutcomesMessagesAndFiles)
             EXPECT_EQ(readFile(dir / c.output), sixFrameFile);
         }
     }
+}
+
+// A looping song's .inc file, beside the output: its settings and, read
+// back from the text, the record of the file written.
+TEST(CommandLine, ALoopingSongHasItsIncludeFileBeside)
+{
+    TempDir dir;
+    std::mt19937 rng(8);
+    writeFile(dir / "two.vgm", vgm::writeVgm(makeSong(rng, 300, SongShape::Music), {.chips = 2}));
+    ASSERT_EQ(runRegsqueeze(dir / "", {"-x", "-o", "6", "-l", "4", "--loop-frame", "100", "two.vgm", "out.lz16"}).status, 0);
+    const std::vector<uint8_t> include = readFile(dir / "out.inc");
+    const std::string text(include.begin(), include.end());
+    EXPECT_TRUE(text.starts_with("; out.lz16: the settings and the loop, for the 6502 player\nLZ_OFFSET_BITS = 6\n"
+                                 "LZ_LENGTH_BITS = 4\nLZ_MIN_MATCH   = 1\nLZ_OLD_FORMAT  = 1\nLZ_STEREO      = 1\n"
+                                 "LZ_LOOP        = 1\nLZ_LOOP_FRAME  = 100                ; frames 100 to 299 play "
+                                 "again and again\n")) << text;
+    std::vector<uint8_t> bytes;
+    for (size_t at = text.find('$'); at != std::string::npos; at = text.find('$', at + 1))
+        bytes.push_back(static_cast<uint8_t>(std::stoi(text.substr(at + 1, 2), nullptr, 16)));
+    const LoopRecord record = makeLoopRecord(readFile(dir / "out.lz16"), {6, 4, 1}, {true, true}, 2, 100);
+    EXPECT_EQ(bytes, std::vector<uint8_t>(record.bytes.begin(), record.bytes.end()));
 }
 
 TEST(CommandLine, HelpShowsTheDefaultsOnStandardOutput)

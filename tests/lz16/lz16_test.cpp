@@ -197,6 +197,8 @@ TEST_F(Lz16, BadInputAndBadOptionsGiveTheirMessages)
     ASSERT_EQ(regsqueeze("-8 " + dir + "pattern.vgm " + dir + "pattern.lz16"), 0);
     const std::string p = LZ16_BINARY, big_to = " -o 8 -l 8 -m 1 " + dir + "big.lz16 " + dir + "out.";
     const std::string with = "' does not decode with offset 8, length 8, min 1: ";
+    const std::string noRestart = ": '" + dir + "pattern.lz16' does not restart right at frame 2: the frames after the "
+                                  "restart differ. Convert the song with regsqueeze --loop-frame 2 (or --loop)\n";
     const std::pair<std::string, std::string> cases[] = {
         {"", p + ": error, a command is needed: survey, vgm, sap, xex, info or pack\nTry '" + p + " -h' for help.\n"},
         {"survey --bogus x.vgm", "error: unrecognised option '--bogus'\n"},
@@ -214,9 +216,9 @@ TEST_F(Lz16, BadInputAndBadOptionsGiveTheirMessages)
          p + " sap: '" + dir + "early.lz16" + with + "match before the first frame at frame 1\n"},
         {"xex -o 8 -l 8 -m 2 " + dir + "tune.lz16 " + dir + "out.xex",
          p + " xex: '" + dir + "tune.lz16' was made with -o 8 -l 8 -m 1, not -o 8 -l 8 -m 2\n"},
-        {"vgm -o 4 -l 4 -m 1 --loop-frame 2 " + dir + "pattern.lz16 " + dir + "out.vgm",
-         p + " vgm: '" + dir + "pattern.lz16' does not restart right at frame 2: the frames after the restart differ. "
-                              "Convert the song with regsqueeze --loop-frame 2 (or --loop)\n"},
+        {"vgm -o 4 -l 4 -m 1 --loop-frame 2 " + dir + "pattern.lz16 " + dir + "out.vgm", p + " vgm" + noRestart},
+        {"sap -o 4 -l 4 -m 1 --loop-frame 2 " + dir + "pattern.lz16 " + dir + "out.sap", p + " sap" + noRestart},
+        {"xex -o 4 -l 4 -m 1 --loop-frame 2 " + dir + "pattern.lz16 " + dir + "out.xex", p + " xex" + noRestart},
         {"sap --stereo" + big_to + "sap", p + " sap: '" + dir + "big.lz16' has an odd number of frames (97601), so "
                                           "it holds no whole pairs of chip 1 and chip 2 frames for --stereo\n"},
         {"vgm -r 1" + big_to + "vgm", p + " vgm: '" + dir + "big.lz16' is too long for a VGM file: 97601 frames at 1 a "
@@ -276,6 +278,7 @@ TEST_F(Lz16, FailedAndInterruptedWritesKeepTheOldOutput)
     const std::string to = " -o 8 -l 8 -m 1 " + dir + "song.lz16 " + old;
     const std::string commands[] = {
         limit + REGSQUEEZE_BINARY + " " + dir + "song.vgm " + old, limit + p + " vgm" + to,
+        limit + REGSQUEEZE_BINARY + " --loop-frame 10 " + dir + "song.vgm " + old,
         limit + p + " sap --registers" + to,
 #ifdef LZ16_HAS_CC65
         limit + p + " sap" + to, limit + p + " xex" + to,
@@ -317,6 +320,8 @@ TEST_F(Lz16, SongsGiveWhatTheirFilesGive)
 #ifdef LZ16_HAS_CC65
         {"tune.sap sap", "--song 0", "-o 8 -l 8 -m 1 --name Tune --author Me --fastplay 156"},
         {"two.vgm xex", "-o 9 -l 7", "-o 9 -l 7 -m 1 --stereo"},
+        {"two.vgm xex", "-x --loop-frame 100", "-o 8 -l 8 -m 1 -x --stereo --loop-frame 100"},
+        {"one.vgm sap", "-o 6 -l 4 --loop-frame 99", "-o 6 -l 4 -m 1 --loop-frame 99"},
 #endif
     };
     for (const auto& [songAndCommand, conversion, settings] : cases) {
@@ -327,6 +332,8 @@ TEST_F(Lz16, SongsGiveWhatTheirFilesGive)
         const Outcome direct = lz16(command + " " + conversion + " " + song + " " + dir + "fromSong");
         ASSERT_EQ(direct.status, 0) << songAndCommand << direct.err;
         EXPECT_TRUE(slurp(dir + "fromSong") == slurp(dir + "fromFile")) << songAndCommand << " " << conversion;
+        const bool looping = command == "sap" && conversion.find("loop") != std::string::npos;
+        EXPECT_TRUE(!looping || slurp(dir + "fromSong").find(" LOOP\r\n") != std::string::npos);
     }
 }
 

@@ -3,7 +3,8 @@
 frames to the same end, for generated songs at every setting the converter
 accepts (minimum matches sampled), both formats, with and without -e, with
 one chip and two; for corpus songs, the dual-chip ones played on two chips;
-and for files cut short. For short songs, the cycles of the calls measured
+for files cut short; and for looping songs, the intro and three more passes,
+with the player built for loops (and for a game). For short songs, the cycles of the calls measured
 one by one add up to the song's total and, up to 8 offset bits, none exceeds the
 worst call that build/tools/worst_call finds.
 
@@ -63,6 +64,33 @@ def compare(case):
     return None
 
 
+def compare_loop(case):
+    """A looping song: the player's first four passes against the decoder's."""
+    song, o, l, m, flags, where = case
+    old = "--old" in flags
+    with tempfile.TemporaryDirectory() as work:
+        packed = os.path.join(work, "song.lz16")
+        convert = [os.path.join(build, "regsqueeze"), "-q", "-o", str(o), "-l", str(l), "-m", str(m)] + \
+            ["-x"] * old
+        subprocess.run(convert + [song, packed], check=True, capture_output=True)
+        decode = [os.path.join(build, "tools", "decode_frames"), *(f for f in flags if f != "--game")]
+        n = len(frames(decode + [str(o), str(l), str(m), packed])[0])
+        n *= 2 if "--stereo" in flags else 1
+        start = {"first": 0, "middle": n // 2, "last": n - 1}[where]
+        start -= start % (2 if "--stereo" in flags else 1)
+        subprocess.run(convert + ["--loop-frame", str(start), song, packed], check=True, capture_output=True)
+        settings = [str(o), str(l), str(m), packed]
+        expected = frames(decode + ["--loop-frame", str(start), "--passes", "3", *settings])[0]
+        calls = len(expected) - (0 if old else 1)
+        played = frames([simulate, *flags, "--loop", os.path.join(work, "song.inc"), "--calls", str(calls),
+                         *settings])[0]
+        if played != expected:
+            first = next((i for i, (a, b) in enumerate(zip(played, expected)) if a != b), None)
+            return (f"loop {os.path.basename(song)} {' '.join(flags)} {o}/{l}/{m} from {start} of {n}: "
+                    f"player {len(played)} lines, decoder {len(expected)}, first difference at {first}")
+    return None
+
+
 with tempfile.TemporaryDirectory() as songs:
     subprocess.run([os.path.join(build, "tools", "make_test_songs"), songs, "40", "12"], check=True)
     generated = sorted(os.path.join(songs, name) for name in os.listdir(songs))
@@ -105,7 +133,26 @@ with tempfile.TemporaryDirectory() as songs:
         cases.append((short[n % len(short)], o, l, m, flags, ["-t", "each"], None))
     with concurrent.futures.ThreadPoolExecutor(int(os.environ.get("PLAYER_TEST_JOBS", "2"))) as pool:
         failures = [f for f in pool.map(compare, cases) if f]
-print(f"{len(cases)} comparisons, {len(failures)} failed")
+
+loops = []
+with tempfile.TemporaryDirectory() as songs:
+    subprocess.run([os.path.join(build, "tools", "make_test_songs"), songs, "12", "7"], check=True)
+    generated = sorted(os.path.join(songs, name) for name in os.listdir(songs))
+    dual = [g for g in generated if open(g, "rb").read()[0xB3] & 0x40]
+    mono = [g for g in generated if g not in dual]
+    for n, (o, l, m, flags, where) in enumerate([
+            (8, 8, 1, [], "first"), (8, 8, 1, [], "middle"), (8, 8, 1, [], "last"),
+            (8, 8, 1, ["--stereo"], "middle"), (8, 8, 1, ["--stereo", "--game"], "last"),
+            (4, 6, 1, [], "middle"), (4, 6, 1, ["--stereo"], "first"), (7, 5, 1, ["--old"], "middle"),
+            (9, 7, 2, ["--game"], "middle"), (12, 4, 1, ["--stereo"], "middle"), (0, 2, 1, [], "middle"),
+            (3, 13, 1, ["--old", "--stereo"], "middle")]):
+        pool = dual if "--stereo" in flags else mono
+        loops.append((pool[n % len(pool)], o, l, m, flags, where))
+    with concurrent.futures.ThreadPoolExecutor(int(os.environ.get("PLAYER_TEST_JOBS", "2"))) as pool:
+        loop_failures = [f for f in pool.map(compare_loop, loops) if f]
+
+failures += loop_failures
+print(f"{len(cases) + len(loops)} comparisons, {len(failures)} failed")
 for failure in failures[:20]:
     print(failure)
 sys.exit(1 if failures else 0)
