@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <span>
 #include <string_view>
 #include <thread>
 
@@ -166,7 +168,7 @@ void printMap(const PackedSet& set, const std::vector<std::string>& names, bool 
         const PackedSong& song = set.songs[k];
         if (song.loopFrame)
             std::printf("  $%04X-$%04X  song %zu's loop record\n", song.loopRecordAt,
-                        song.loopRecordAt + loopRecordBytes - 1, k);
+                        song.loopRecordAt + static_cast<uint32_t>(loopRecordSize) - 1, k);
         std::printf("  $%04X-$%04X  song %zu: %s, %zu bytes, %d frames%s%s\n", song.start, song.end - 1, k,
                     names[k].c_str(), song.file.size(), song.frames,
                     song.calls > 1 ? formatText(", %d calls a TV frame", song.calls).c_str() : "",
@@ -252,8 +254,10 @@ void runPack(int argc, char** argv)
         packed.frames = song.frames.frameCount();
         packed.calls = callsPerTvFrame(song, songName);
         packed.fiftyHz = !song.sap || !song.sap->ntsc;
-        packed.loopFrame = loopFrameOf(song, songName, stereo);
-        if (packed.loopFrame) packed.loopRecord = loopRecordOf(song, songName, set.stereo ? 2 : 1, *packed.loopFrame);
+        if (const std::optional<LoopRecord> record = loopRecordOf(song, songName, stereo)) {
+            packed.loopFrame = song.loopFrame;
+            packed.loopRecord.assign(record->bytes.begin(), record->bytes.end());
+        }
         set.songs.push_back(std::move(packed));
     }
 
@@ -270,12 +274,19 @@ void runPack(int argc, char** argv)
     const std::vector<uint8_t> binary = buildPackedSet(set, request, playerText);
     const std::vector<std::pair<std::string, std::string>> files = packSources(set, request, playerText);
 
-    // Nothing is written before everything is made.
-    OutputFile(obx).writeAndClose(binary);
+    // Nothing is written before everything is made, and every file is
+    // written before any is put in place.
+    std::vector<std::pair<std::string, std::span<const uint8_t>>> outputs{{obx, binary}};
     for (const auto& [suffix, text] : files)
-        OutputFile(name + suffix).writeAndClose({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+        outputs.emplace_back(name + suffix, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
     for (size_t k = 0; k < set.songs.size(); ++k)
-        OutputFile(name + "-" + std::to_string(k) + ".lz16").writeAndClose(set.songs[k].file);
+        outputs.emplace_back(name + "-" + std::to_string(k) + ".lz16", set.songs[k].file);
+    std::vector<std::unique_ptr<OutputFile>> written;
+    for (const auto& [path, bytes] : outputs) {
+        written.push_back(std::make_unique<OutputFile>(path));
+        written.back()->write(bytes);
+    }
+    for (const std::unique_ptr<OutputFile>& file : written) file->putInPlace();
     std::vector<std::string> names;
     for (const SongArgument& argument : arguments) names.push_back(argument.name);
     printMap(set, names, !settingsGiven);

@@ -26,10 +26,10 @@ std::string hex(uint32_t value) { return formatText(value < 0x100 ? "$%02X" : "$
 std::vector<std::string> defines(const PackedSet& set, const PackRequest& request, bool forBinary)
 {
     const LzssSettings& lzss = set.settings.lzss;
-    std::vector<std::string> list = playerDefines(
-        {lzss.offsetBits, lzss.lengthBits, lzss.minMatchLength, set.settings.format.oldFormat, set.stereo});
+    PlayerBuild build{lzss.offsetBits, lzss.lengthBits, lzss.minMatchLength, set.settings.format.oldFormat, set.stereo};
+    build.loop = set.loops();
+    std::vector<std::string> list = playerDefines(build);
     list.push_back("LZ_GAME=1");
-    if (set.loops()) list.push_back("LZ_LOOP=1");
     if (forBinary || request.zeroPageGiven) list.push_back("LZ_ZP=" + hex(request.zeroPage));
     return list;
 }
@@ -104,7 +104,8 @@ std::string equFile(const PackedSet& set)
     text += "; Calls: lz_song (A = song from 0; carry set if there is none), lz_frame,\n"
             "; lz_play (from a VBI), lz_stop; lz_init (A/X = an entry of the table).\n";
     for (const char* name : calls) line(name, set.symbols.at(name));
-    text += "; Variables: lz_mute and lz_request in the zero page, lz_ntsc.\n";
+    text += "; Variables: lz_mute and lz_request in the zero page, which no file loads:\n"
+            "; clear them before the first call. lz_ntsc.\n";
     for (const char* name : variables) line(name, set.symbols.at(name));
     text += "; The song table: the count, then 10 bytes a song.\n";
     line("lz_songs", m.table);
@@ -162,10 +163,14 @@ std::string cSource(const PackedSet& set, const PackRequest& request, const std:
             "_lz16_frame:\n        jsr     lz_frame\n        lda     #0\n        tax\n        rol     a\n        rts\n"
             "_lz16_play = lz_play\n_lz16_stop = lz_stop\n"
             "_lz16_mute = lz_mute\n_lz16_request = lz_request\n_lz16_ntsc = lz_ntsc\n";
-    if (request.ntscTempo)
-        text += "; --ntsc-tempo: lz_ntsc set as the program starts, once BSS is cleared.\n"
-                "        .constructor lz16_ntsc_tempo\n"
-                "lz16_ntsc_tempo:\n        lda     #1\n        sta     lz_ntsc\n        rts\n";
+    // No file loads the zero page: the variables are set as the program
+    // starts, once BSS is cleared.
+    text += "; The variables as the program starts: every channel to the music, no request"
+            + std::string(request.ntscTempo ? ", lz_ntsc set (--ntsc-tempo)" : "") + ".\n"
+            "        .constructor lz16_start\n"
+            "lz16_start:\n        lda     #0\n        sta     lz_mute\n        sta     lz_request\n";
+    if (request.ntscTempo) text += "        lda     #1\n        sta     lz_ntsc\n";
+    text += "        rts\n";
     text += ".endscope\n\n";
     return text + tableSource(set, request);
 }
@@ -225,7 +230,7 @@ std::vector<uint8_t> buildPackedSet(PackedSet& set, const PackRequest& request, 
     m.tableBytes = 1 + 10 * static_cast<uint32_t>(set.songs.size());
     uint32_t at = m.table + m.tableBytes;
     for (PackedSong& song : set.songs) {
-        if (song.loopFrame) song.loopRecordAt = at, at += loopRecordBytes;
+        if (song.loopFrame) song.loopRecordAt = at, at += loopRecordSize;
         song.start = at;
         at += static_cast<uint32_t>(song.file.size());
         song.end = at;
@@ -281,9 +286,4 @@ std::vector<std::pair<std::string, std::string>> packSources(const PackedSet& se
             {".h", headerFile(set)},
             {".s", cSource(set, request, playerText)},
             {".inc", includeFile(set, request)}};
-}
-
-std::vector<uint8_t> loopRecordOf(const LoadedSong&, const std::string& name, int32_t, int32_t)
-{
-    failAbout(name, "loops, and this lz16 cannot make a loop record yet: pack it without --loop");
 }

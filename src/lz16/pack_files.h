@@ -14,15 +14,13 @@
 // the count, then 10 bytes a song: .word start, end, rings, loop record
 // or 0, .byte calls of lz_frame per lz_play, flags: bit 0 a 50 Hz song).
 
-inline constexpr uint32_t loopRecordBytes = 82;
-
 struct PackedSong {
     std::vector<uint8_t> file;
     int32_t frames = 0;
     int calls = 1;
     bool fiftyHz = true;
     std::optional<int32_t> loopFrame;
-    std::vector<uint8_t> loopRecord;  // loopRecordBytes, for a looping song
+    std::vector<uint8_t> loopRecord;  // for a looping song: what the player restarts it from
     uint32_t start = 0, end = 0, loopRecordAt = 0;  // in NAME.obx
 };
 
@@ -53,10 +51,6 @@ struct PackRequest {
     bool ntscTempo = false;
     uint32_t ramFirst = 0, ramEnd = 0;
 };
-
-// The loop record of a looping song, as the player restarts from it; ends
-// the run naming the song when it cannot be made.
-std::vector<uint8_t> loopRecordOf(const LoadedSong& song, const std::string& name, int32_t chips, int32_t loopFrame);
 
 // Builds the player from its source text (the embedded lz16_player.s, or
 // another) for the set, lays the set out from the request's org and returns

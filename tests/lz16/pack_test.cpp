@@ -18,8 +18,7 @@ namespace {
 
 const std::string dir = (fs::temp_directory_path() / ("lz16-pack-" + std::to_string(::getpid()))).string() + "/";
 const std::string example = std::string(SOURCE_DIR) + "/examples/example.vgm";
-// The player's game interface stands in until the player has its own.
-const std::string pack = std::string(LZ16_BINARY) + " pack --player " + SOURCE_DIR + "/tests/lz16/game_stub.s ";
+const std::string pack = std::string(LZ16_BINARY) + " pack ";
 
 std::string slurp(const std::string& path)
 {
@@ -51,7 +50,7 @@ TEST_F(Pack, RefusesBadInputAndWritesNothing)
         {"--org 0xC000" + songs, "--org $C000 is not in the RAM"},
         {"--org 256" + songs, "--org $0100 is not in the RAM"},
         {"--org 3000h" + songs, "--org should be an address"},
-        {"--zp '$FA'" + songs, "the zero page from --zp $FA has 6 bytes, and the player needs 7"},
+        {"--zp '$F8'" + songs, "the zero page from --zp $F8 has 8 bytes, and the player needs 9"},
         {"--zp '$100'" + songs, "--zp $0100 is not in the zero page"},
         {"--rings '$3080'" + songs, "--rings $3080 is not page-aligned"},
         {"--rings '$3000'" + songs, "the rings at $3000 to $37FF overlap"},
@@ -68,16 +67,22 @@ TEST_F(Pack, RefusesBadInputAndWritesNothing)
 
 // The equates assemble with ca65, which stands in for the other assemblers:
 // only "name = $HEX" lines and comments. The binary's segments hold, at the
-// equates' addresses, the player, the table and the songs that regsqueeze
-// writes with the setting chosen, and lz_ntsc preset.
+// equates' addresses, the player, the table, and the songs and loop records
+// that regsqueeze --loop writes with the setting chosen, and lz_ntsc preset.
 TEST_F(Pack, BinaryAndEquatesAgree)
 {
     std::string err;
-    ASSERT_EQ(run(pack + "-t --ntsc-tempo --org 0x2400 --zp 128 --out " + dir + "set " + example + " " + example, &err),
-              0) << err;
+    ASSERT_EQ(run(pack + "--loop --ntsc-tempo --org 0x2400 --zp 128 --out " + dir + "set " + example + " " + example,
+                  &err), 0) << err;
     const std::string out = slurp(dir + "out");
     const std::string setting = out.substr(9, out.find(" (") - 9);
-    ASSERT_EQ(run(std::string(REGSQUEEZE_BINARY) + " -q -t " + setting + " " + example + " " + dir + "ex.lz16"), 0);
+    ASSERT_EQ(run(std::string(REGSQUEEZE_BINARY) + " -q --loop " + setting + " " + example + " " + dir + "ex.lz16"), 0);
+    std::string record;
+    std::istringstream inc(slurp(dir + "ex.inc"));
+    for (std::string word; inc >> word;)
+        for (size_t at = word.find('$'); word.starts_with("$") && at != std::string::npos; at = word.find('$', at + 1))
+            record += char(std::stoul(word.substr(at + 1, 2), nullptr, 16));
+    ASSERT_EQ(record.size(), 82u);
 
     std::map<std::string, uint32_t> equ;
     std::istringstream lines(slurp(dir + "set.equ"));
@@ -119,7 +124,7 @@ TEST_F(Pack, BinaryAndEquatesAgree)
         EXPECT_EQ(image.substr(start - equ.at("lz_org"), end - start), slurp(dir + "ex.lz16")) << k;
         EXPECT_EQ(slurp(dir + "set-" + std::to_string(k) + ".lz16"), slurp(dir + "ex.lz16")) << k;
         EXPECT_EQ(wordAt(entry + 4), equ.at("lz_rings"));
-        EXPECT_EQ(wordAt(entry + 6), 0u);  // no loop
+        EXPECT_EQ(image.substr(wordAt(entry + 6) - equ.at("lz_org"), record.size()), record) << k;
         EXPECT_EQ(wordAt(entry + 8), 1u + 256);  // one call a TV frame, 50 Hz
     }
 }
