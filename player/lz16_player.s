@@ -1675,13 +1675,19 @@ out_hook:                           ; chip 1's writes, then chip 2's stores for 
 .endif
 
 ; ---------------------------------------------------------------- lz_init
+; Two tables, of the low and the high bytes of count addresses size bytes
+; apart from base.
+.macro ADDRESS_TABLES lo, hi, base, size, count
+lo:     .repeat count, k
+        .byte   <(base + k * size)
+        .endrepeat
+hi:     .repeat count, k
+        .byte   >(base + k * size)
+        .endrepeat
+.endmacro
+
 ; Block addresses, slot 0 (channel 8) to 8, and the end of the last.
-blk_lo: .repeat 10, k
-        .byte   <(blocks + k * BLOCK_SIZE)
-        .endrepeat
-blk_hi: .repeat 10, k
-        .byte   >(blocks + k * BLOCK_SIZE)
-        .endrepeat
+        ADDRESS_TABLES blk_lo, blk_hi, blocks, BLOCK_SIZE, 10
 
 FIRST_SLOT = PMASK                  ; the first step's ring index, -1 (frame 0 is at -2)
 
@@ -2297,12 +2303,7 @@ spare_site:
         sta     (t0),y
         rts
 
-rc_lo:  .repeat 9, k
-        .byte   <(restart_slots + k * RC_SIZE)
-        .endrepeat
-rc_hi:  .repeat 9, k
-        .byte   >(restart_slots + k * RC_SIZE)
-        .endrepeat
+        ADDRESS_TABLES rc_lo, rc_hi, restart_slots, RC_SIZE, 9
 .endif
 
 ; The next header byte in A, carry set when there is none. Keeps X.
