@@ -1,8 +1,9 @@
 ; A game's sound part for sim65 that uses only what lz16 pack writes for any
 ; assembler (NAME.obx, loaded beside it by pack_routes.py, and NAME.equ): it
 ; tries song 0 with rings that do not start a page, plays it, mutes channel 4,
-; gives it back, switches to song 1 through lz_request and stops, writing the
-; registers out after every call.
+; gives it back, switches to song 1 through lz_request, stops, and plays song
+; 0 again through lz_play with lz_ntsc set, writing the registers out after
+; every call.
 
         .include "music.equ"
         .export start
@@ -59,6 +60,18 @@ start:  ldx     #$FF
         jsr     print
         jsr     lz_frame            ; stopped: carry set
         bcc     fail
+        lda     #1                  ; song 0 again, at 60 Hz: one lz_play in six plays nothing
+        sta     lz_ntsc
+        lda     #0
+        jsr     lz_song
+        bcs     fail
+        jsr     print
+        lda     #12
+        sta     count
+:       jsr     lz_play
+        jsr     print
+        dec     count
+        bne     :-
         lda     #0
         jmp     pv_exit
 fail:   lda     #1
