@@ -159,7 +159,6 @@ void runSap(int argc, char** argv)
         const PlayerProgram program = buildPlayer(
             {settings, header.stereo, "sap/sap_player.s", shadow, shadow + 0x10, sapMemory, loop ? &*loop : nullptr},
             song, in);
-        header.loop = loop.has_value();
         header.init = static_cast<uint16_t>(program.symbols.at("init"));
         header.player = static_cast<uint16_t>(program.symbols.at("play"));
         body = atariBinary(program.segments);
