@@ -432,9 +432,19 @@ AFTERP_OFF = AFTERP {k} - blk
   .endif
 .endmacro
 
+; A per-slot byte: table + k, or table + X in the shared match code (k < 0).
+.macro SLOT_STA table, k
+  .if k < 0
+        sta     table,x
+  .else
+        sta     table + k
+  .endif
+.endmacro
+
 ; The length code (A, or t0/t1 when LCW = 2) of slot k's new match: its
 ; next step comes length = code + MM frames on, and a copy longer than the
-; period passes its slot (length - 1) >> PBITS times first.
+; period passes its slot (length - 1) >> PBITS times first. In the shared
+; match code (k < 0) the next slot is left in A.
 .macro SET_LENGTH k
   .if HB = 0
     .if MM = 1
@@ -458,12 +468,14 @@ AFTERP_OFF = AFTERP {k} - blk
         lsr
     .endrepeat
         eor     #$FF
-        sta     hi + k
+        SLOT_STA hi, k
         lda     t0                  ; the next step, length frames on
         sec
         adc     pos
         and     #PMASK
+    .if k >= 0
         sta     SLOT {k}
+    .endif
   .else
     .if LCW = 1
         sta     t0
@@ -478,7 +490,11 @@ AFTERP_OFF = AFTERP {k} - blk
     .if PBITS < 8
         and     #PMASK
     .endif
+    .if k >= 0
         sta     SLOT {k}
+    .else
+        pha                         ; returned in A
+    .endif
     .if MM > 1                      ; A:t1:t0 = length - 1
         lda     t0
         clc
@@ -495,11 +511,11 @@ AFTERP_OFF = AFTERP {k} - blk
     .if PBITS = 8
       .if HB = 2
         eor     #$FF
-        sta     hi + 9 + k
+        SLOT_STA {hi + 9}, k
       .endif
         lda     t1
         eor     #$FF
-        sta     hi + k
+        SLOT_STA hi, k
     .else
       .repeat PBITS
         lsr
@@ -508,12 +524,15 @@ AFTERP_OFF = AFTERP {k} - blk
       .endrepeat
         lda     t0
         eor     #$FF
-        sta     hi + k
+        SLOT_STA hi, k
       .if HB = 2
         lda     t1
         eor     #$FF
-        sta     hi + 9 + k
+        SLOT_STA {hi + 9}, k
       .endif
+    .endif
+    .if k < 0
+        pla
     .endif
   .endif
 .endmacro
@@ -536,11 +555,13 @@ AFTERP_OFF = AFTERP {k} - blk
     .repeat LB
         lsr
     .endrepeat
-        sta     srcix + k
+        SLOT_STA srcix, k
         lda     t0
         and     #LMASK
         SET_LENGTH k
+    .if k >= 0
         lda     srcix + k
+    .endif
   .else
         SET_LENGTH k
   .endif
@@ -559,7 +580,7 @@ AFTERP_OFF = AFTERP {k} - blk
     .repeat 8 - OB
         lsr
     .endrepeat
-        sta     srcix + k
+        SLOT_STA srcix, k
   .endif
         lda     half                ; the half-byte: the first of two codes opens it
         bne     :+
@@ -575,9 +596,16 @@ AFTERP_OFF = AFTERP {k} - blk
         and     #$0F
         bpl     :++                 ; always
 :       and     #$0F
+  .if k < 0                         ; X is the slot
+        sta     t1
+        lda     #0
+        sta     half
+        lda     t1
+  .else
         ldx     #0
         stx     half
         ldx     pos
+  .endif
 :       ; A: the high part of the length code, above the 8 - OB bits in t0
   .if LB <= 8
     .if OB < 8
@@ -608,7 +636,7 @@ AFTERP_OFF = AFTERP {k} - blk
         lsr
     .endrepeat
         sta     srcix + k
-  .elseif OB > 0 && OB < 8
+  .elseif OB > 0 && OB < 8 && k >= 0
         lda     srcix + k
   .endif
 .endmacro
@@ -617,8 +645,10 @@ AFTERP_OFF = AFTERP {k} - blk
 ; Leaves the source where the copy reads it (and in A below 8 offset bits).
 .macro DECODE_TWO_BYTES k
   .if OB = 8
+    .if k >= 0                      ; (the shared match code's caller reads it)
         GETBYTE
         sta     SRC {k}              ; the offset code is the source's ring index
+    .endif
     .if LB = 8 && MM = 1 && HB = 0
         txa                         ; the next step: length code + 1 = the second byte on
         adc     (ptr),y
@@ -638,7 +668,7 @@ AFTERP_OFF = AFTERP {k} - blk
         sta     t0
     .if OB > 0
         and     #WMASK
-        sta     srcix + k
+        SLOT_STA srcix, k
     .endif
         GETBYTE
         sta     t1
@@ -659,7 +689,7 @@ AFTERP_OFF = AFTERP {k} - blk
         sta     t1
     .endif
         SET_LENGTH k
-    .if OB > 0
+    .if OB > 0 && k >= 0
         lda     srcix + k           ; in A for the copy
     .endif
   .else
@@ -683,9 +713,24 @@ AFTERP_OFF = AFTERP {k} - blk
 .endmacro
 
 ; Reads slot k's match code (carry clear): points the copy at its source
-; and sets the next slot.
+; and sets the next slot. Where copies pass their slot the code is long,
+; and the nine steps share it (match_code, with the slot in X).
+SHARED_MATCH = HB > 0
 .macro DECODE k
-  .if TB <= 8
+  .if SHARED_MATCH && k >= 0
+    .if OB = 8
+        GETBYTE
+        sta     SRC {k}              ; the offset code is the source's ring index
+    .endif
+        ldx     #k
+        jsr     match_code
+        sta     SLOT {k}
+    .if OB > 0 && OB < 8
+        lda     srcix + k           ; the source index, for the copy
+    .else
+        ldx     pos
+    .endif
+  .elseif TB <= 8
         DECODE_ONE_BYTE k
   .elseif TB <= 12
         DECODE_BYTE_AND_HALF k
@@ -718,18 +763,6 @@ lit:                                ; a literal (placed first, in the branch's r
   .endif
         jmp     STORE {k}
 STEP {k}:
-  .if HB > 0
-        inc     hi + k
-        beq     :+
-        jmp     COPY {k}
-:
-    .if HB = 2
-        inc     hi + 9 + k
-        beq     :+
-        jmp     COPY {k}
-:
-    .endif
-  .endif
   .if LZ_STEREO
         ldy     idx
   .endif
@@ -755,9 +788,28 @@ STEP {k}:
 ; Up to 8 offset bits the blocks are short enough that a branch reaches a
 ; jump to the step before or after them: a running copy then costs the
 ; branch not taken. Slots 0 to 3 jump from here, 4 to 8 from after the blocks.
+; A copy that passes its slot counts the pass here and goes back to its
+; block (with a jmp, from after the blocks, where a branch does not reach).
 TRAMPOLINES = OB <= 8
+.macro PASS_ON k
+  .if .def(COPY {k}) && COPY {k} - (* + 2) < -128
+        beq     :+
+        jmp     COPY {k}
+:
+  .else
+        bne     COPY {k}
+  .endif
+.endmacro
 .macro TRAMPOLINE k
 TRAMP {k}:
+  .if HB > 0
+        inc     hi + k
+        PASS_ON k
+    .if HB = 2
+        inc     hi + 9 + k
+        PASS_ON k
+    .endif
+  .endif
         jmp     STEP {k}
 .endmacro
 .if TRAMPOLINES
@@ -867,12 +919,16 @@ limit = * + 1
 limit = * + 1
         cpy     #0                  ; rebase when the data index reaches it
 .endif
+; Where the trampolines after the blocks count passes, they push the
+; tail's targets out of its branch's reach: the branch goes to a jmp.
+FAR_TAIL = HB > 0 && LZ_STEREO = 0
 tail_branch:
 tail_to = * + 1                     ; the branch's offset: rebase, switch or end_tail
+.if FAR_TAIL
+        bcs     tail_jmp
+.else
         bcs     rebase              ; near the end switch, in the end mode end_tail
-TO_REBASE   = rebase - (tail_branch + 2)
-TO_SWITCH   = switch - (tail_branch + 2)
-TO_END_TAIL = end_tail - (tail_branch + 2)
+.endif
 .if LZ_STEREO = 0
         sty     idx
 .endif
@@ -885,6 +941,24 @@ TO_END_TAIL = end_tail - (tail_branch + 2)
         .endrepeat
 .endif
 .endif
+.if FAR_TAIL
+tail_jmp:
+        jmp     rebase              ; rebase, switch or end_tail
+.endif
+
+; Points the tail at rebase, switch or end_tail.
+.macro SET_TAIL target
+  .if FAR_TAIL
+        lda     #<target
+        sta     tail_jmp + 1
+        lda     #>target
+        sta     tail_jmp + 2
+  .else
+        .assert target - (tail_branch + 2) < 128, error, "the tail's branch does not reach"
+        lda     #target - (tail_branch + 2)
+        sta     tail_to
+  .endif
+.endmacro
 
 ; The end mode, after the frame (pair): written when its data lay before
 ; the end.
@@ -981,8 +1055,7 @@ end_hi = * + 1
 .if LZ_STEREO
         sty     mid_limit
 .endif
-        lda     #TO_SWITCH
-        sta     tail_to
+        SET_TAIL switch
         tya
         sec
         sbc     #NEED               ; bytes left + 1 - NEED: the limit, if positive
@@ -1019,8 +1092,7 @@ enter_end_mode:
         lda     #9
         sta     chip_b
 .endif
-        lda     #TO_END_TAIL
-        sta     tail_to
+        SET_TAIL end_tail
         lda     #0
         sta     limit
 .if LZ_GAME
@@ -1128,6 +1200,13 @@ steps:
         .repeat 9, k
         STEP_CODE k
         .endrepeat
+
+.if SHARED_MATCH
+; Slot X's match code (carry clear); returns its next slot in A.
+match_code:
+        DECODE  -1
+        rts
+.endif
 
 .if LZ_LOOP
 ; ------------------------------------------------------------- the loop
@@ -1824,8 +1903,7 @@ direct_mode:
         lda     #$FF
         sta     mid_limit
 .endif
-        lda     #TO_REBASE
-        sta     tail_to
+        SET_TAIL rebase
         lda     #0
         sta     limit
 .if LZ_GAME
