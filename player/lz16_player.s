@@ -459,29 +459,31 @@ AFTERP_OFF = AFTERP {k} - blk
         and     #PMASK
     .endif
         sta     SLOT {k}
-  .elseif LCW = 1 && PBITS < 8      ; length - 1 has at most 9 bits
+  .elseif LCW = 1                   ; length - 1 has at most 9 bits
         clc
         adc     #MM - 1             ; length - 1, its ninth bit in the carry
         sta     t0
+    .if PBITS = 8
+        lda     #0                  ; the passes: the ninth bit
+        rol
+    .else
         ror                         ; the passes, (length - 1) >> PBITS
-    .repeat PBITS - 1
+      .repeat PBITS - 1
         lsr
-    .endrepeat
+      .endrepeat
+    .endif
         eor     #$FF
         SLOT_STA hi, k
         lda     t0                  ; the next step, length frames on
         sec
         adc     pos
+    .if PBITS < 8
         and     #PMASK
+    .endif
     .if k >= 0
         sta     SLOT {k}
     .endif
-  .else
-    .if LCW = 1
-        sta     t0
-        lda     #0
-        sta     t1
-    .endif
+  .else                             ; a two-byte length code in t1:t0
         lda     t0
         clc
         adc     #MM
