@@ -510,7 +510,12 @@ AFTERP_OFF = AFTERP {k} - blk
     .else
         lda     #0
     .endif
-    .if PBITS = 8
+    .if PBITS >= 5                  ; the passes, A:t1, fewer shifts to the left
+      .repeat 8 - PBITS
+        asl     t0
+        rol     t1
+        rol
+      .endrepeat
       .if HB = 2
         eor     #$FF
         SLOT_STA {hi + 9}, k
@@ -518,7 +523,7 @@ AFTERP_OFF = AFTERP {k} - blk
         lda     t1
         eor     #$FF
         SLOT_STA hi, k
-    .else
+    .else                           ; or t1:t0, shifted to the right
       .repeat PBITS
         lsr
         ror     t1
@@ -672,13 +677,28 @@ AFTERP_OFF = AFTERP {k} - blk
         and     #WMASK
         SLOT_STA srcix, k
     .endif
+    .if OB >= 5                     ; the length code + 1 in t1:A, the second
+      .if LCW = 2                   ; byte and t0 shifted left 8 - OB times
+        lda     #0
+        sta     t1
+      .endif
+        GETBYTE
+      .repeat 8 - OB
+        asl     t0
+        rol
+        .if LCW = 2
+        rol     t1
+        .endif
+      .endrepeat
+    .else                           ; or in t1:t0, shifted right OB times
         GETBYTE
         sta     t1
-    .repeat OB
+      .repeat OB
         lsr     t1
         ror     t0
-    .endrepeat
+      .endrepeat
         lda     t0
+    .endif
         sec
         sbc     #1
     .if LCW = 1
