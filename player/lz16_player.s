@@ -483,64 +483,57 @@ AFTERP_OFF = AFTERP {k} - blk
     .if k >= 0
         sta     SLOT {k}
     .endif
-  .else                             ; a two-byte length code in t1:t0
-        lda     t0
-        clc
+  .else                             ; a two-byte length code in t1:t0 (only
+        lda     t0                  ; in the shared match code, k < 0): the
+        clc                         ; next step, length = code + MM frames on
         adc     #MM
         clc
         adc     pos
     .if PBITS < 8
         and     #PMASK
     .endif
-    .if k >= 0
-        sta     SLOT {k}
-    .else
         pha                         ; returned in A
-    .endif
-    .if MM > 1                      ; A:t1:t0 = length - 1
-        lda     t0
+    .if MM > 1                      ; length - 1 in A:t0 (its 17th bit, at 16
+        lda     t0                  ; length bits, in the carry)
         clc
         adc     #MM - 1
         sta     t0
         lda     t1
         adc     #0
-        sta     t1
-        lda     #0
-        rol
     .else
-        lda     #0
+        lda     t1
+        clc
     .endif
-    .if PBITS >= 5                  ; the passes, A:t1, fewer shifts to the left
-      .repeat 8 - PBITS
-        asl     t0
-        rol     t1
+    .if PBITS = 8                   ; the passes: the high byte and the 17th bit
+        eor     #$FF
+        SLOT_STA hi, k
+      .if HB = 2
+        lda     #0
         rol
+        eor     #$FF
+        SLOT_STA {hi + 9}, k
+      .endif
+    .elseif PBITS >= 5              ; (length - 1) >> PBITS, below 256: A:t0
+      .repeat 8 - PBITS             ; shifted left 8 - PBITS times
+        asl     t0
+        rol
+      .endrepeat
+        eor     #$FF
+        SLOT_STA hi, k
+    .else                           ; or right PBITS times
+      .repeat PBITS
+        lsr
+        ror     t0
       .endrepeat
       .if HB = 2
         eor     #$FF
         SLOT_STA {hi + 9}, k
       .endif
-        lda     t1
-        eor     #$FF
-        SLOT_STA hi, k
-    .else                           ; or t1:t0, shifted to the right
-      .repeat PBITS
-        lsr
-        ror     t1
-        ror     t0
-      .endrepeat
         lda     t0
         eor     #$FF
         SLOT_STA hi, k
-      .if HB = 2
-        lda     t1
-        eor     #$FF
-        SLOT_STA {hi + 9}, k
-      .endif
     .endif
-    .if k < 0
         pla
-    .endif
   .endif
 .endmacro
 
@@ -690,13 +683,15 @@ AFTERP_OFF = AFTERP {k} - blk
         rol     t1
         .endif
       .endrepeat
-    .else                           ; or in t1:t0, shifted right OB times
+    .else                           ; or in A:t0, shifted right OB times
         GETBYTE
-        sta     t1
       .repeat OB
-        lsr     t1
+        lsr
         ror     t0
       .endrepeat
+      .if LCW = 2
+        sta     t1
+      .endif
         lda     t0
     .endif
         sec
