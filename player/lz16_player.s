@@ -315,12 +315,11 @@ mute_b:     .res 1
 .if LZ_LOOP
 iring:  .res 2                      ; lz_init: the ring of the slot it sets up
 ie:     .res 1                      ; lz_init: the slot's entry in the loop record
+spare:  .res 1                      ; where a channel left out stores in the restart
 iri:    .res 2                      ; lz_init: a ring index
 .endif
-ik:     .res 1                      ; lz_init's working variables
-ih:     .res 1
-iavail: .res 1
-im:     .res 1
+iavail: .res 1                      ; lz_init's working variables: the song's bytes (255 for more)
+im:     .res 1                      ; the header's mask
 iscr:   .res 1
 rbuf:   .res 2
 
@@ -1765,8 +1764,8 @@ hi:     .repeat count, k
         .endrepeat
 .endmacro
 
-; Block addresses, slot 0 (channel 8) to 8, and the end of the last.
-        ADDRESS_TABLES blk_lo, blk_hi, blocks, BLOCK_SIZE, 10
+; Block addresses, slot 0 (channel 8) to 8.
+        ADDRESS_TABLES blk_lo, blk_hi, blocks, BLOCK_SIZE, 9
 
 FIRST_SLOT = PMASK                  ; the first step's ring index, -1 (frame 0 is at -2)
 
@@ -1784,29 +1783,44 @@ lz_init:
         lda     #5
         sta     ntsc_count
 .endif
+PAIR = LZ_STEREO && LZ_OLD_FORMAT = 0    ; a first pair to play (first_pair)
+.if PAIR = 0                        ; (first_pair leaves the end mode itself)
         jsr     direct_mode
+.endif
         jsr     header_byte         ; the mask
         bcs     no_header
         sta     im
         ldx     #0
-:       stx     ik
-        jsr     init_channel
+:       jsr     init_channel
         bcs     no_header
-        ldx     ik
         inx
         cpx     #9
         bcc     :-
-        lda     ih                  ; the steps follow the header
-        clc
-        adc     ptr
-        sta     ptr
-        bcc     :+
-        inc     ptr+1
-:
-.if LZ_STEREO && LZ_OLD_FORMAT = 0
-        jmp     first_pair
+.if PAIR
+; The first pair: frame 0, from the header, and frame 1, the first step,
+; played in the end mode; both chips are written when frame 1 is complete.
+first_pair:
+        jsr     enter_end_mode
+  .if BIT_END
+        ldy     #OFFB
+  .else
+        ldy     #9                  ; frame 1 to chip 2's half of endbuf
+  .endif
+        sty     chip
+        jsr     frame               ; read on from the header's end (idx)
+        lda     iavail              ; complete: idx <= end - ptr
+        cmp     idx
+        bcc     no_header
+        jsr     write_registers
+        jsr     direct_mode
+        lda     idx                 ; ptr moves on past the header and the pair
+        jmp     rebase
+.elseif LZ_STEREO
+        lda     idx                 ; the steps follow the header: ptr moves on
+        jmp     rebase
 .else
-        jmp     choose_mode
+        ldy     idx                 ; the steps follow the header: ptr moves on
+        jmp     rebase
 .endif
 no_header:
         jmp     stop                ; carry is set
@@ -1870,8 +1884,7 @@ read_params:
 .endif
         lda     #0
         sta     ctrl
-        sta     idx
-        sta     ih
+        sta     idx                 ; also counts the header's bytes
 .if TB >= 9 && TB <= 12
         sta     half
 .endif
@@ -1951,7 +1964,7 @@ direct_mode:
 
 ; Slot X (channel 8 - X) from the header: a channel left out is jumped over
 ; and keeps its value; a kept one gets the next ring and steps at the first
-; frame. Carry set when the header ends early.
+; frame. Keeps X; carry set when the header ends early.
 init_channel:
         lda     blk_lo,x
         sta     t0
@@ -2374,53 +2387,26 @@ ring_site:
 ; Points the ring store at operand Y at a byte that nothing reads while
 ; playing.
 spare_site:
-        lda     #<ik
+        lda     #<spare
         sta     (t0),y
         iny
-        lda     #>ik
+        lda     #>spare
         sta     (t0),y
         rts
 
         ADDRESS_TABLES rc_lo, rc_hi, restart_slots, RC_SIZE, 9
 .endif
 
-; The next header byte in A, carry set when there is none. Keeps X.
+; The next header byte in A (idx counts them), carry set when there is
+; none. Keeps X.
 header_byte:
-        ldy     ih
+        ldy     idx
         cpy     iavail
         bcs     :+
         lda     (ptr),y
         iny
-        sty     ih
+        sty     idx
         clc
 :       rts
-
-.if LZ_STEREO && LZ_OLD_FORMAT = 0
-; The first pair: frame 0, from the header, and frame 1, the first step,
-; played in the end mode; both chips are written when frame 1 is complete.
-first_pair:
-        jsr     enter_end_mode
-  .if BIT_END
-        ldy     #OFFB
-  .else
-        ldy     #9                  ; frame 1 to chip 2's half of endbuf
-  .endif
-        sty     chip
-        jsr     frame
-        lda     end_lo              ; complete: idx <= end - ptr
-        sec
-        sbc     ptr
-        tay
-        lda     end_hi
-        sbc     ptr+1
-        bne     :+
-        cpy     idx
-        bcs     :+
-        jmp     no_header
-:       jsr     write_registers
-        jsr     direct_mode
-        lda     idx                 ; ptr moves on past the pair
-        jmp     rebase
-.endif
 
 lz_code_size = * - code_first
