@@ -1769,6 +1769,14 @@ hi:     .repeat count, k
 
 FIRST_SLOT = PMASK                  ; the first step's ring index, -1 (frame 0 is at -2)
 
+; jsr header_byte, and in the old format on to fail when the header ends.
+.macro HEADER_BYTE fail
+        jsr     header_byte
+  .if LZ_OLD_FORMAT
+        bcs     fail
+  .endif
+.endmacro
+
 lz_init:
         jsr     read_params
         lda     rbuf                ; the rings must start a page
@@ -1787,12 +1795,18 @@ PAIR = LZ_STEREO && LZ_OLD_FORMAT = 0    ; a first pair to play (first_pair)
 .if PAIR = 0                        ; (first_pair leaves the end mode itself)
         jsr     direct_mode
 .endif
-        jsr     header_byte         ; the mask
-        bcs     no_header
+.if LZ_OLD_FORMAT = 0
+        lda     iavail              ; the header's ten bytes must be there
+        cmp     #10
+        bcc     no_header
+.endif
+        HEADER_BYTE no_header       ; the mask
         sta     im
         ldx     #0
 :       jsr     init_channel
+.if LZ_OLD_FORMAT
         bcs     no_header
+.endif
         inx
         cpx     #9
         bcc     :-
@@ -1819,6 +1833,10 @@ first_pair:
         lda     idx                 ; the steps follow the header: ptr moves on
         jmp     rebase
 .else
+  .if LZ_OLD_FORMAT = 0
+        ldx     pos                 ; frame 0 (ring index pos) to the registers
+        jsr     write_registers
+  .endif
         ldy     idx                 ; the steps follow the header: ptr moves on
         jmp     rebase
 .endif
@@ -1926,7 +1944,6 @@ direct_mode:
         lda     #OP_REG_STORE
   .if LZ_GAME
         jsr     set_stores
-        jmp     patch_current       ; a muted channel's stores skip again
   .else
         jmp     set_stores
   .endif
@@ -1957,14 +1974,17 @@ direct_mode:
         bpl     :-
 .endif
 .if LZ_GAME
-        jmp     patch_current
-.else
+        jmp     patch_current       ; a muted channel's stores skip again
+.elseif BIT_END = 0
         rts
 .endif
 
 ; Slot X (channel 8 - X) from the header: a channel left out is jumped over
 ; and keeps its value; a kept one gets the next ring and steps at the first
-; frame. Keeps X; carry set when the header ends early.
+; frame. Keeps X. The values go where the end mode writes the registers
+; from (the ring, skipv or endbuf), to be written once all are read; in the
+; old format (-x), which has no frame 0, a left-out channel's value goes to
+; its register at once, and carry is set when the header ends early.
 init_channel:
         lda     blk_lo,x
         sta     t0
@@ -1983,41 +2003,41 @@ init_channel:
         iny
         lda     blk_hi + 1,x
         sta     (t0),y
-        jsr     header_byte
-        bcs     header_done
 .if BIT_END
-        sta     skipv,x
         txa                         ; its end-mode write: lda skipv + k
-        clc
-        adc     #<skipv
+        adc     #<(skipv - 1)       ; (carry set: the mask's bit)
         sta     t0
-        lda     #>skipv
+        lda     #>(skipv - 1)
         adc     #0
         sta     t1
         lda     #OP_LDA_ABS
         jsr     set_output
-        lda     skipv,x
-.else
-  .if OB > 8
-        pha
+.elseif OB > 8
         lda     #0                  ; a first page that turning pages cannot carry out of
         ldy     #FIRSTP_OFF
         sta     (t0),y
-        pla
-  .endif
+.endif
+        HEADER_BYTE header_done
+.if BIT_END
+        sta     skipv,x
+.else
         jsr     register_of_slot
         sta     endbuf,y
   .if LZ_STEREO
         sta     endbuf + 9,y
   .endif
 .endif
+.if LZ_OLD_FORMAT
         jsr     write_register
+.endif
 .if LZ_LOOP
         lda     #0                  ; no ring
         sta     iring + 1
         jsr     loop_slot
 .endif
+.if LZ_OLD_FORMAT
         clc
+.endif
 header_done:
         rts
 
@@ -2050,7 +2070,6 @@ kept:   ldy     #0                  ; cpx #first slot; bne
 .endif
 .if LZ_OLD_FORMAT = 0
         jsr     header_byte         ; frame 0, at ring index -2
-        bcs     header_done
   .if OB = 0
         ldy     #0
   .elseif OB < 8
@@ -2067,19 +2086,20 @@ kept:   ldy     #0                  ; cpx #first slot; bne
     .endif
   .endif
         sta     (t0),y
-  .if LZ_STEREO = 0
-        jsr     write_register
-  .elseif BIT_END = 0
-        jsr     register_of_slot    ; the first pair's frame 0, for chip 1
+  .if BIT_END = 0
+        jsr     register_of_slot    ; and for chip 1 to endbuf
         sta     endbuf,y
-  .endif                            ; (else first_pair writes it from the ring)
+  .endif
 .endif
 .if LZ_LOOP
         jsr     loop_slot
 .endif
+.if LZ_OLD_FORMAT
         clc
+.endif
         rts
 
+.if LZ_OLD_FORMAT
 ; Writes A to register 8 - X, on both chips in stereo. Keeps X.
 write_register:
 .if BIT_END                         ; register_of_slot's work, in line: only this uses it here
@@ -2117,6 +2137,7 @@ write_register:
   .endif
 .endif
         rts
+.endif
 
 .if BIT_END = 0
 ; Y = 8 - X: slot X's register. Keeps A and X.
@@ -2137,21 +2158,37 @@ register_of_slot:
 set_ring:
 .if OB <= 8
   .if OB < 8
-        ldy     #SRC_OFF
         lda     rbuf
+        ldy     #SRC_OFF
         sta     (t0),y
         ldy     #RING_OFF
         sta     (t0),y
+        pha
   .endif
-        ldy     #SRC_OFF + 1
         lda     rbuf+1
+        ldy     #SRC_OFF + 1
         sta     (t0),y
         ldy     #RING_OFF + 1
         sta     (t0),y
+        sta     t1
+  .if OB < 8
+        pla
+        sta     t0
+        clc
+        adc     #WIN
+        sta     rbuf
+        bcc     :+
+  .else
+        lda     #0                  ; (rbuf's low byte: the rings start a page)
+        sta     t0
+  .endif
+        inc     rbuf+1
+:
 .else
         lda     rbuf+1
         ldy     #FIRSTP_OFF
         sta     (t0),y
+        pha
         clc
         adc     #NP - 1             ; frame 0's page
         ldy     #RING_OFF
@@ -2159,28 +2196,20 @@ set_ring:
         adc     #1
         ldy     #AFTERP_OFF
         sta     (t0),y
-.endif
-        lda     rbuf
-        sta     t0
-        clc
-        adc     #<WIN
-        sta     rbuf
-        lda     rbuf+1
+        sta     rbuf+1              ; the next ring's page
+        pla
         sta     t1
-        adc     #>WIN
-        sta     rbuf+1
+        lda     #0                  ; (rbuf's low byte: the rings start a page)
+        sta     t0
+.endif
 .if BIT_END
   .if OB = 0
         lda     #OP_LDA_ABS
   .else
         lda     #OP_LDA_ABSX
   .endif
-        jmp     set_output
-.else
-        rts
-.endif
+        ; fall through
 
-.if BIT_END
 ; Writes the instruction A with the operand t0/t1 where the end mode reads
 ; slot X's value. Keeps X.
 set_output:
@@ -2197,8 +2226,8 @@ set_output:
         sta     out_from,y
         lda     t1
         sta     out_from + 1,y
-        rts
 .endif
+        rts
 
 .if LZ_LOOP
 ; The loop record's start, the restart's global operands and the first
@@ -2397,16 +2426,21 @@ spare_site:
         ADDRESS_TABLES rc_lo, rc_hi, restart_slots, RC_SIZE, 9
 .endif
 
-; The next header byte in A (idx counts them), carry set when there is
-; none. Keeps X.
+; The next header byte in A (idx counts them). Keeps X. In the new format
+; lz_init checks first that the header's ten bytes are there; in the old
+; each byte is checked: carry set when there is none.
 header_byte:
         ldy     idx
+.if LZ_OLD_FORMAT
         cpy     iavail
         bcs     :+
+.endif
         lda     (ptr),y
-        iny
-        sty     idx
+        inc     idx
+.if LZ_OLD_FORMAT
         clc
-:       rts
+:
+.endif
+        rts
 
 lz_code_size = * - code_first
