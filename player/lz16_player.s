@@ -318,8 +318,10 @@ ie:     .res 1                      ; lz_init: the slot's entry in the loop reco
 spare:  .res 1                      ; where a channel left out stores in the restart
 iri:    .res 2                      ; lz_init: a ring index
 .endif
-iavail: .res 1                      ; lz_init's working variables: the song's bytes (255 for more)
-im:     .res 1                      ; the header's mask
+.if LZ_STEREO || LZ_OLD_FORMAT
+iavail: .res 1                      ; lz_init: the song's bytes (255 for more)
+.endif
+im:     .res 1                      ; lz_init: the header's mask
 iscr:   .res 1
 rbuf:   .res 2
 
@@ -1777,74 +1779,28 @@ FIRST_SLOT = PMASK                  ; the first step's ring index, -1 (frame 0 i
   .endif
 .endmacro
 
-lz_init:
-        jsr     read_params
-        lda     rbuf                ; the rings must start a page
-        bne     no_header
-.if LZ_GAME
-        jsr     set_mute
-        lda     #1                  ; lz_song sets the song's own
-        sta     song_calls
-        lda     #0
-        sta     song_flags
-        sta     lz_request          ; a song starting answers any request
-        lda     #5
-        sta     ntsc_count
-.endif
-PAIR = LZ_STEREO && LZ_OLD_FORMAT = 0    ; a first pair to play (first_pair)
-.if PAIR = 0                        ; (first_pair leaves the end mode itself)
-        jsr     direct_mode
-.endif
-.if LZ_OLD_FORMAT = 0
-        lda     iavail              ; the header's ten bytes must be there
-        cmp     #10
-        bcc     no_header
-.endif
-        HEADER_BYTE no_header       ; the mask
-        sta     im
-        ldx     #0
-:       jsr     init_channel
-.if LZ_OLD_FORMAT
-        bcs     no_header
-.endif
-        inx
-        cpx     #9
-        bcc     :-
-.if PAIR
-; The first pair: frame 0, from the header, and frame 1, the first step,
-; played in the end mode; both chips are written when frame 1 is complete.
-first_pair:
-        jsr     enter_end_mode
-  .if BIT_END
-        ldy     #OFFB
-  .else
-        ldy     #9                  ; frame 1 to chip 2's half of endbuf
-  .endif
-        sty     chip
-        jsr     frame               ; read on from the header's end (idx)
-        lda     iavail              ; complete: idx <= end - ptr
-        cmp     idx
-        bcc     no_header
-        jsr     write_registers
-        jsr     direct_mode
-        lda     idx                 ; ptr moves on past the header and the pair
-        jmp     rebase
-.elseif LZ_STEREO
-        lda     idx                 ; the steps follow the header: ptr moves on
-        jmp     rebase
-.else
-  .if LZ_OLD_FORMAT = 0
-        ldx     pos                 ; frame 0 (ring index pos) to the registers
-        jsr     write_registers
-  .endif
-        ldy     idx                 ; the steps follow the header: ptr moves on
-        jmp     rebase
-.endif
 no_header:
         jmp     stop                ; carry is set
 
-; Keeps the song's bounds and buffers, and puts lz_frame back at its start.
-read_params:
+; On to no_header when the carry is set (bcs) or clear (bcc): where the
+; branch does not reach back, over a jmp.
+.macro TO_NO_HEADER op
+        .local  on
+  .if no_header - (* + 2) >= -128
+        op      no_header
+  .elseif .xmatch({op}, bcs)
+        bcc     on
+        jmp     stop
+  .else
+        bcs     on
+        jmp     stop
+  .endif
+on:
+.endmacro
+
+; lz_init first keeps the song's bounds and buffers, and puts lz_frame
+; back at its start.
+lz_init:
         sta     t0
         stx     t1
         ldy     #0
@@ -1858,17 +1814,25 @@ read_params:
         sta     end_lo
         sec
         sbc     ptr
-        sta     iavail
+        tax                         ; the song's bytes (255 for more)
         iny
         lda     (t0),y
         sta     end_hi
         sbc     ptr+1
         beq     :+
-        lda     #$FF                ; 256 or more: plenty for a header
-        sta     iavail
-:       iny
+        ldx     #$FF
+:
+.if LZ_OLD_FORMAT = 0
+        cpx     #10                 ; the header's ten bytes must be there
+        bcc     no_header
+.endif
+.if LZ_STEREO || LZ_OLD_FORMAT
+        stx     iavail
+.endif
+        iny
         lda     (t0),y              ; buffers
         sta     rbuf
+        bne     no_header           ; the rings must start a page
         iny
         lda     (t0),y
         sta     rbuf+1
@@ -1916,9 +1880,65 @@ read_params:
         sta     pos
 .endif
 .if LZ_LOOP
-        jmp     loop_params
+        jsr     loop_params
+.endif
+.if LZ_GAME
+        jsr     set_mute
+        lda     #1                  ; lz_song sets the song's own
+        sta     song_calls
+        lda     #0
+        sta     song_flags
+        sta     lz_request          ; a song starting answers any request
+        lda     #5
+        sta     ntsc_count
+.endif
+PAIR = LZ_STEREO && LZ_OLD_FORMAT = 0    ; a first pair to play (first_pair)
+.if PAIR = 0                        ; (first_pair leaves the end mode itself)
+        jsr     direct_mode
+.endif
+        jsr     header_byte         ; the mask
+.if LZ_OLD_FORMAT
+        TO_NO_HEADER bcs
+.endif
+        sta     im
+        ldx     #0
+channels:
+        jsr     init_channel
+.if LZ_OLD_FORMAT
+        TO_NO_HEADER bcs
+.endif
+        inx
+        cpx     #9
+        bcc     channels
+.if PAIR
+; The first pair: frame 0, from the header, and frame 1, the first step,
+; played in the end mode; both chips are written when frame 1 is complete.
+first_pair:
+        jsr     enter_end_mode
+  .if BIT_END
+        ldy     #OFFB
+  .else
+        ldy     #9                  ; frame 1 to chip 2's half of endbuf
+  .endif
+        sty     chip
+        jsr     frame               ; read on from the header's end (idx)
+        lda     iavail              ; complete: idx <= end - ptr
+        cmp     idx
+        TO_NO_HEADER bcc
+        jsr     write_registers
+        jsr     direct_mode
+        lda     idx                 ; ptr moves on past the header and the pair
+        jmp     rebase
+.elseif LZ_STEREO
+        lda     idx                 ; the steps follow the header: ptr moves on
+        jmp     rebase
 .else
-        rts
+  .if LZ_OLD_FORMAT = 0
+        ldx     pos                 ; frame 0 (ring index pos) to the registers
+        jsr     write_registers
+  .endif
+        ldy     idx                 ; the steps follow the header: ptr moves on
+        jmp     rebase
 .endif
 
 ; Out of the end mode: the stores go to the chips. (limit stays 0: the
@@ -1990,10 +2010,8 @@ init_channel:
         sta     t0
         lda     blk_hi,x
         sta     t1
-        cpx     #8
-        bcs     kept                ; channel 0 is never left out
-        lsr     im
-        bcc     kept
+        lsr     im                  ; (slot 8, channel 0, is never left out:
+        bcc     kept                ; it finds the mask's eight bits used up)
         ldy     #0                  ; jmp to the next block
         lda     #OP_JMP
         sta     (t0),y
@@ -2178,12 +2196,13 @@ set_ring:
         adc     #WIN
         sta     rbuf
         bcc     :+
+        inc     rbuf+1
+:
   .else
         lda     #0                  ; (rbuf's low byte: the rings start a page)
         sta     t0
-  .endif
         inc     rbuf+1
-:
+  .endif
 .else
         lda     rbuf+1
         ldy     #FIRSTP_OFF
