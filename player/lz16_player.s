@@ -315,12 +315,13 @@ mute_b:     .res 1
 .if LZ_LOOP
 iring:  .res 2                      ; lz_init: the ring of the slot it sets up
 ie:     .res 1                      ; lz_init: the slot's entry in the loop record
+spare:  .res 1                      ; where a channel left out stores in the restart
 iri:    .res 2                      ; lz_init: a ring index
 .endif
-ik:     .res 1                      ; lz_init's working variables
-ih:     .res 1
-iavail: .res 1
-im:     .res 1
+.if LZ_STEREO || LZ_OLD_FORMAT
+iavail: .res 1                      ; lz_init: the song's bytes (255 for more)
+.endif
+im:     .res 1                      ; lz_init: the header's mask
 iscr:   .res 1
 rbuf:   .res 2
 
@@ -1782,54 +1783,41 @@ hi:     .repeat count, k
         .endrepeat
 .endmacro
 
-; Block addresses, slot 0 (channel 8) to 8, and the end of the last.
-        ADDRESS_TABLES blk_lo, blk_hi, blocks, BLOCK_SIZE, 10
+; Block addresses, slot 0 (channel 8) to 8.
+        ADDRESS_TABLES blk_lo, blk_hi, blocks, BLOCK_SIZE, 9
 
 FIRST_SLOT = PMASK                  ; the first step's ring index, -1 (frame 0 is at -2)
 
-lz_init:
-        jsr     read_params
-        lda     rbuf                ; the rings must start a page
-        bne     no_header
-.if LZ_GAME
-        jsr     set_mute
-        lda     #1                  ; lz_song sets the song's own
-        sta     song_calls
-        lda     #0
-        sta     song_flags
-        sta     lz_request          ; a song starting answers any request
-        lda     #5
-        sta     ntsc_count
-.endif
-        jsr     direct_mode
-        jsr     header_byte         ; the mask
-        bcs     no_header
-        sta     im
-        ldx     #0
-:       stx     ik
-        jsr     init_channel
-        bcs     no_header
-        ldx     ik
-        inx
-        cpx     #9
-        bcc     :-
-        lda     ih                  ; the steps follow the header
-        clc
-        adc     ptr
-        sta     ptr
-        bcc     :+
-        inc     ptr+1
-:
-.if LZ_STEREO && LZ_OLD_FORMAT = 0
-        jmp     first_pair
-.else
-        jmp     choose_mode
-.endif
+; jsr header_byte, and in the old format on to fail when the header ends.
+.macro HEADER_BYTE fail
+        jsr     header_byte
+  .if LZ_OLD_FORMAT
+        bcs     fail
+  .endif
+.endmacro
+
 no_header:
         jmp     stop                ; carry is set
 
-; Keeps the song's bounds and buffers, and puts lz_frame back at its start.
-read_params:
+; On to no_header when the carry is set (bcs) or clear (bcc): where the
+; branch does not reach back, over a jmp.
+.macro TO_NO_HEADER op
+        .local  on
+  .if no_header - (* + 2) >= -128
+        op      no_header
+  .elseif .xmatch({op}, bcs)
+        bcc     on
+        jmp     stop
+  .else
+        bcs     on
+        jmp     stop
+  .endif
+on:
+.endmacro
+
+; lz_init first keeps the song's bounds and buffers, and puts lz_frame
+; back at its start.
+lz_init:
         sta     t0
         stx     t1
         ldy     #0
@@ -1843,17 +1831,25 @@ read_params:
         sta     end_lo
         sec
         sbc     ptr
-        sta     iavail
+        tax                         ; the song's bytes (255 for more)
         iny
         lda     (t0),y
         sta     end_hi
         sbc     ptr+1
         beq     :+
-        lda     #$FF                ; 256 or more: plenty for a header
-        sta     iavail
-:       iny
+        ldx     #$FF
+:
+.if LZ_OLD_FORMAT = 0
+        cpx     #10                 ; the header's ten bytes must be there
+        bcc     no_header
+.endif
+.if LZ_STEREO || LZ_OLD_FORMAT
+        stx     iavail
+.endif
+        iny
         lda     (t0),y              ; buffers
         sta     rbuf
+        bne     no_header           ; the rings must start a page
         iny
         lda     (t0),y
         sta     rbuf+1
@@ -1887,8 +1883,7 @@ read_params:
 .endif
         lda     #0
         sta     ctrl
-        sta     idx
-        sta     ih
+        sta     idx                 ; also counts the header's bytes
 .if TB >= 9 && TB <= 12
         sta     half
 .endif
@@ -1902,9 +1897,65 @@ read_params:
         sta     pos
 .endif
 .if LZ_LOOP
-        jmp     loop_params
+        jsr     loop_params
+.endif
+.if LZ_GAME
+        jsr     set_mute
+        lda     #1                  ; lz_song sets the song's own
+        sta     song_calls
+        lda     #0
+        sta     song_flags
+        sta     lz_request          ; a song starting answers any request
+        lda     #5
+        sta     ntsc_count
+.endif
+PAIR = LZ_STEREO && LZ_OLD_FORMAT = 0    ; a first pair to play (first_pair)
+.if PAIR = 0                        ; (first_pair leaves the end mode itself)
+        jsr     direct_mode
+.endif
+        jsr     header_byte         ; the mask
+.if LZ_OLD_FORMAT
+        TO_NO_HEADER bcs
+.endif
+        sta     im
+        ldx     #0
+channels:
+        jsr     init_channel
+.if LZ_OLD_FORMAT
+        TO_NO_HEADER bcs
+.endif
+        inx
+        cpx     #9
+        bcc     channels
+.if PAIR
+; The first pair: frame 0, from the header, and frame 1, the first step,
+; played in the end mode; both chips are written when frame 1 is complete.
+first_pair:
+        jsr     enter_end_mode
+  .if BIT_END
+        ldy     #OFFB
+  .else
+        ldy     #9                  ; frame 1 to chip 2's half of endbuf
+  .endif
+        sty     chip
+        jsr     frame               ; read on from the header's end (idx)
+        lda     iavail              ; complete: idx <= end - ptr
+        cmp     idx
+        TO_NO_HEADER bcc
+        jsr     write_registers
+        jsr     direct_mode
+        lda     idx                 ; ptr moves on past the header and the pair
+        jmp     rebase
+.elseif LZ_STEREO
+        lda     idx                 ; the steps follow the header: ptr moves on
+        jmp     rebase
 .else
-        rts
+  .if LZ_OLD_FORMAT = 0
+        ldx     pos                 ; frame 0 (ring index pos) to the registers
+        jsr     write_registers
+  .endif
+        ldy     idx                 ; the steps follow the header: ptr moves on
+        jmp     rebase
 .endif
 
 ; Out of the end mode: the stores go to the chips. (limit stays 0: the
@@ -1930,7 +1981,6 @@ direct_mode:
         lda     #OP_REG_STORE
   .if LZ_GAME
         jsr     set_stores
-        jmp     patch_current       ; a muted channel's stores skip again
   .else
         jmp     set_stores
   .endif
@@ -1961,23 +2011,24 @@ direct_mode:
         bpl     :-
 .endif
 .if LZ_GAME
-        jmp     patch_current
-.else
+        jmp     patch_current       ; a muted channel's stores skip again
+.elseif BIT_END = 0
         rts
 .endif
 
 ; Slot X (channel 8 - X) from the header: a channel left out is jumped over
 ; and keeps its value; a kept one gets the next ring and steps at the first
-; frame. Carry set when the header ends early.
+; frame. Keeps X. The values go where the end mode writes the registers
+; from (the ring, skipv or endbuf), to be written once all are read; in the
+; old format (-x), which has no frame 0, a left-out channel's value goes to
+; its register at once, and carry is set when the header ends early.
 init_channel:
         lda     blk_lo,x
         sta     t0
         lda     blk_hi,x
         sta     t1
-        cpx     #8
-        bcs     kept                ; channel 0 is never left out
-        lsr     im
-        bcc     kept
+        lsr     im                  ; (slot 8, channel 0, is never left out:
+        bcc     kept                ; it finds the mask's eight bits used up)
         ldy     #0                  ; jmp to the next block
         lda     #OP_JMP
         sta     (t0),y
@@ -1987,41 +2038,41 @@ init_channel:
         iny
         lda     blk_hi + 1,x
         sta     (t0),y
-        jsr     header_byte
-        bcs     header_done
 .if BIT_END
-        sta     skipv,x
         txa                         ; its end-mode write: lda skipv + k
-        clc
-        adc     #<skipv
+        adc     #<(skipv - 1)       ; (carry set: the mask's bit)
         sta     t0
-        lda     #>skipv
+        lda     #>(skipv - 1)
         adc     #0
         sta     t1
         lda     #OP_LDA_ABS
         jsr     set_output
-        lda     skipv,x
-.else
-  .if OB > 8
-        pha
+.elseif OB > 8
         lda     #0                  ; a first page that turning pages cannot carry out of
         ldy     #FIRSTP_OFF
         sta     (t0),y
-        pla
-  .endif
+.endif
+        HEADER_BYTE header_done
+.if BIT_END
+        sta     skipv,x
+.else
         jsr     register_of_slot
         sta     endbuf,y
   .if LZ_STEREO
         sta     endbuf + 9,y
   .endif
 .endif
+.if LZ_OLD_FORMAT
         jsr     write_register
+.endif
 .if LZ_LOOP
         lda     #0                  ; no ring
         sta     iring + 1
         jsr     loop_slot
 .endif
+.if LZ_OLD_FORMAT
         clc
+.endif
 header_done:
         rts
 
@@ -2054,7 +2105,6 @@ kept:   ldy     #0                  ; cpx #first slot; bne
 .endif
 .if LZ_OLD_FORMAT = 0
         jsr     header_byte         ; frame 0, at ring index -2
-        bcs     header_done
   .if OB = 0
         ldy     #0
   .elseif OB < 8
@@ -2071,19 +2121,20 @@ kept:   ldy     #0                  ; cpx #first slot; bne
     .endif
   .endif
         sta     (t0),y
-  .if LZ_STEREO = 0
-        jsr     write_register
-  .elseif BIT_END = 0
-        jsr     register_of_slot    ; the first pair's frame 0, for chip 1
+  .if BIT_END = 0
+        jsr     register_of_slot    ; and for chip 1 to endbuf
         sta     endbuf,y
-  .endif                            ; (else first_pair writes it from the ring)
+  .endif
 .endif
 .if LZ_LOOP
         jsr     loop_slot
 .endif
+.if LZ_OLD_FORMAT
         clc
+.endif
         rts
 
+.if LZ_OLD_FORMAT
 ; Writes A to register 8 - X, on both chips in stereo. Keeps X.
 write_register:
 .if BIT_END                         ; register_of_slot's work, in line: only this uses it here
@@ -2121,6 +2172,7 @@ write_register:
   .endif
 .endif
         rts
+.endif
 
 .if BIT_END = 0
 ; Y = 8 - X: slot X's register. Keeps A and X.
@@ -2141,21 +2193,38 @@ register_of_slot:
 set_ring:
 .if OB <= 8
   .if OB < 8
-        ldy     #SRC_OFF
         lda     rbuf
+        ldy     #SRC_OFF
         sta     (t0),y
         ldy     #RING_OFF
         sta     (t0),y
+        pha
   .endif
-        ldy     #SRC_OFF + 1
         lda     rbuf+1
+        ldy     #SRC_OFF + 1
         sta     (t0),y
         ldy     #RING_OFF + 1
         sta     (t0),y
+        sta     t1
+  .if OB < 8
+        pla
+        sta     t0
+        clc
+        adc     #WIN
+        sta     rbuf
+        bcc     :+
+        inc     rbuf+1
+:
+  .else
+        lda     #0                  ; (rbuf's low byte: the rings start a page)
+        sta     t0
+        inc     rbuf+1
+  .endif
 .else
         lda     rbuf+1
         ldy     #FIRSTP_OFF
         sta     (t0),y
+        pha
         clc
         adc     #NP - 1             ; frame 0's page
         ldy     #RING_OFF
@@ -2163,28 +2232,20 @@ set_ring:
         adc     #1
         ldy     #AFTERP_OFF
         sta     (t0),y
-.endif
-        lda     rbuf
-        sta     t0
-        clc
-        adc     #<WIN
-        sta     rbuf
-        lda     rbuf+1
+        sta     rbuf+1              ; the next ring's page
+        pla
         sta     t1
-        adc     #>WIN
-        sta     rbuf+1
+        lda     #0                  ; (rbuf's low byte: the rings start a page)
+        sta     t0
+.endif
 .if BIT_END
   .if OB = 0
         lda     #OP_LDA_ABS
   .else
         lda     #OP_LDA_ABSX
   .endif
-        jmp     set_output
-.else
-        rts
-.endif
+        ; fall through
 
-.if BIT_END
 ; Writes the instruction A with the operand t0/t1 where the end mode reads
 ; slot X's value. Keeps X.
 set_output:
@@ -2201,8 +2262,8 @@ set_output:
         sta     out_from,y
         lda     t1
         sta     out_from + 1,y
-        rts
 .endif
+        rts
 
 .if LZ_LOOP
 ; The loop record's start, the restart's global operands and the first
@@ -2391,53 +2452,31 @@ ring_site:
 ; Points the ring store at operand Y at a byte that nothing reads while
 ; playing.
 spare_site:
-        lda     #<ik
+        lda     #<spare
         sta     (t0),y
         iny
-        lda     #>ik
+        lda     #>spare
         sta     (t0),y
         rts
 
         ADDRESS_TABLES rc_lo, rc_hi, restart_slots, RC_SIZE, 9
 .endif
 
-; The next header byte in A, carry set when there is none. Keeps X.
+; The next header byte in A (idx counts them). Keeps X. In the new format
+; lz_init checks first that the header's ten bytes are there; in the old
+; each byte is checked: carry set when there is none.
 header_byte:
-        ldy     ih
+        ldy     idx
+.if LZ_OLD_FORMAT
         cpy     iavail
         bcs     :+
-        lda     (ptr),y
-        iny
-        sty     ih
-        clc
-:       rts
-
-.if LZ_STEREO && LZ_OLD_FORMAT = 0
-; The first pair: frame 0, from the header, and frame 1, the first step,
-; played in the end mode; both chips are written when frame 1 is complete.
-first_pair:
-        jsr     enter_end_mode
-  .if BIT_END
-        ldy     #OFFB
-  .else
-        ldy     #9                  ; frame 1 to chip 2's half of endbuf
-  .endif
-        sty     chip
-        jsr     frame
-        lda     end_lo              ; complete: idx <= end - ptr
-        sec
-        sbc     ptr
-        tay
-        lda     end_hi
-        sbc     ptr+1
-        bne     :+
-        cpy     idx
-        bcs     :+
-        jmp     no_header
-:       jsr     write_registers
-        jsr     direct_mode
-        lda     idx                 ; ptr moves on past the pair
-        jmp     rebase
 .endif
+        lda     (ptr),y
+        inc     idx
+.if LZ_OLD_FORMAT
+        clc
+:
+.endif
+        rts
 
 lz_code_size = * - code_first
