@@ -743,11 +743,9 @@ SHARED_MATCH = HB > 0
         ldx     #k
         jsr     match_code
         sta     SLOT {k}
-    .if OB > 0 && OB < 8
-        lda     srcix + k           ; the source index, for the copy
-    .else
+    .if OB = 0 || OB = 8
         ldx     pos
-    .endif
+    .endif                          ; (below 8 bits, the copy reads srcix)
   .elseif TB <= 8
         DECODE_ONE_BYTE k
   .elseif TB <= 12
@@ -796,8 +794,8 @@ STEP {k}:
         sty     idx
         ldy     chip
   .endif
-  .if OB > 0 && OB < 8
-        jmp     COPYX {k}
+  .if OB > 0 && OB < 8 && SHARED_MATCH = 0
+        jmp     COPYX {k}           ; the source index in A
   .else
         jmp     COPY {k}
   .endif
