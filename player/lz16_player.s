@@ -1786,14 +1786,6 @@ hi:     .repeat count, k
 
 FIRST_SLOT = PMASK                  ; the first step's ring index, -1 (frame 0 is at -2)
 
-; jsr header_byte, and in the old format on to fail when the header ends.
-.macro HEADER_BYTE fail
-        jsr     header_byte
-  .if LZ_OLD_FORMAT
-        bcs     fail
-  .endif
-.endmacro
-
 no_header:
         jmp     stop                ; carry is set
 
@@ -1912,16 +1904,23 @@ PAIR = LZ_STEREO && LZ_OLD_FORMAT = 0    ; a first pair to play (first_pair)
         jsr     direct_mode
 .endif
         jsr     header_byte         ; the mask
-.if LZ_OLD_FORMAT
-        TO_NO_HEADER bcs
-.endif
         sta     im
+.if LZ_OLD_FORMAT                   ; then a byte for each channel it leaves
+        ldx     #0                  ; out: all must be there before any is
+        ldy     #8                  ; written
+:       lsr
+        bcc     :+
+        inx
+:       dey
+        bne     :--
+        cpx     iavail              ; the mask's byte and X more
+        TO_NO_HEADER bcs
         ldx     #0
+.else
+        ldx     #0
+.endif
 channels:
         jsr     init_channel
-.if LZ_OLD_FORMAT
-        TO_NO_HEADER bcs
-.endif
         inx
         cpx     #9
         bcc     channels
@@ -2019,7 +2018,7 @@ direct_mode:
 ; frame. Keeps X. The values go where the end mode writes the registers
 ; from (the ring, skipv or endbuf), to be written once all are read; in the
 ; old format (-x), which has no frame 0, a left-out channel's value goes to
-; its register at once, and carry is set when the header ends early.
+; its register at once (lz_init has checked that the header is whole).
 init_channel:
         lda     blk_lo,x
         sta     t0
@@ -2050,7 +2049,7 @@ init_channel:
         ldy     #FIRSTP_OFF
         sta     (t0),y
 .endif
-        HEADER_BYTE header_done
+        jsr     header_byte
 .if BIT_END
         sta     skipv,x
 .else
@@ -2068,10 +2067,6 @@ init_channel:
         sta     iring + 1
         jsr     loop_slot
 .endif
-.if LZ_OLD_FORMAT
-        clc
-.endif
-header_done:
         rts
 
 kept:   ldy     #0                  ; cpx #first slot; bne
@@ -2126,9 +2121,6 @@ kept:   ldy     #0                  ; cpx #first slot; bne
 .endif
 .if LZ_LOOP
         jsr     loop_slot
-.endif
-.if LZ_OLD_FORMAT
-        clc
 .endif
         rts
 
@@ -2460,21 +2452,12 @@ spare_site:
         ADDRESS_TABLES rc_lo, rc_hi, restart_slots, RC_SIZE, 9
 .endif
 
-; The next header byte in A (idx counts them). Keeps X. In the new format
-; lz_init checks first that the header's ten bytes are there; in the old
-; each byte is checked: carry set when there is none.
+; The next header byte in A (idx counts them; lz_init has checked that
+; the header's bytes are there). Keeps X.
 header_byte:
         ldy     idx
-.if LZ_OLD_FORMAT
-        cpy     iavail
-        bcs     :+
-.endif
         lda     (ptr),y
         inc     idx
-.if LZ_OLD_FORMAT
-        clc
-:
-.endif
         rts
 
 lz_code_size = * - code_first

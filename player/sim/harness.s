@@ -10,7 +10,8 @@
 ; on the data, the two runs' cycle totals differ by exactly the player's.
 ;
 ; Exit status: 0 done, 2 song and buffers do not fit, 3 no header, 4 no file,
-; 5 the call that reported the end wrote a register.
+; 5 the call that reported the end wrote a register, 6 lz_init failed and
+; wrote a register.
 
         .setcpu "6502"
         .import lz_init, lz_frame, lz_zp_size
@@ -174,6 +175,7 @@ rings_fit:
         lda     #0                  ; the zero page is the program's to set
         sta     lz_mute
 .endif
+        jsr     remember            ; a start that fails writes nothing
         lda     #<params
         ldx     #>params
         jsr     lz_init
@@ -208,13 +210,19 @@ too_large:
         jmp     pv_exit
 no_header:
         lda     #3
-        jmp     pv_exit
+        ldx     #6
+        bne     check_registers     ; always
 no_file:
         lda     #4
         jmp     pv_exit
 
 check_end:
         lda     #0                  ; the registers must still be the last line's
+        ldx     #5
+check_registers:                    ; exits with A, or X if a register changed
+        sta     dst
+        stx     dst+1
+        lda     #0
         sta     src
         .repeat 9 * CHIPS, i
         REGISTER i
@@ -223,12 +231,11 @@ check_end:
         ora     src
         sta     src
         .endrepeat
-        lda     src
-        bne     wrote_at_end
-        jmp     pv_exit
-wrote_at_end:
-        lda     #5
-        jmp     pv_exit
+        lda     dst
+        ldx     src
+        beq     :+
+        lda     dst+1
+:       jmp     pv_exit
 
 ; Present in both builds so that nothing else moves.
 stub:   clc

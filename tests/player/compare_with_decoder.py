@@ -27,7 +27,7 @@ def frames(command):
     lines = result.stdout.splitlines()
     if lines and lines[-1].startswith("cycles: "):
         lines.pop()
-    return lines, result.returncode
+    return lines, result.returncode, "wrote a register" in result.stderr
 
 
 def compare(case):
@@ -46,7 +46,7 @@ def compare(case):
         settings = [str(o), str(l), str(m), packed]
         player = frames([simulate, *flags, *settings])
         decoder = frames([os.path.join(build, "tools", "decode_frames"), *flags, *settings])
-        if player[0] != decoder[0] or (player[1] == 0) != (decoder[1] == 0):
+        if player[0] != decoder[0] or (player[1] == 0) != (decoder[1] == 0) or player[2]:
             first = next((i for i, (a, b) in enumerate(zip(*(player[0], decoder[0]))) if a != b), None)
             return (f"{os.path.basename(song)} {' '.join(flags)} {o}/{l}/{m} {options} cut={cut is not None}: "
                     f"player {len(player[0])} frames (status {player[1]}), decoder {len(decoder[0])} "
@@ -120,11 +120,14 @@ with tempfile.TemporaryDirectory() as songs:
     for n, song in enumerate(dual):
         o, l, m = [(3, 4, 2), (8, 8, 1), (7, 5, 1), (9, 7, 2), (0, 8, 1), (2, 5, 1), (12, 4, 1), (10, 6, 3)][n % 8]
         cases.append((song, o, l, m, ["--stereo"] + ["--old"] * (n % 2), ["-t"] * (n // 2 % 2), None))
-    # Files cut short: the player stops where the decoder does.
+    # Files cut short: the player stops where the decoder does, and a start
+    # that fails (cut in the header) writes no register.
     for o, l, m in [(8, 8, 1), (7, 5, 1), (4, 4, 2), (10, 6, 3), (0, 16, 2), (3, 2, 1)]:
         for fraction in (0, 1, 3, 5):
             flags = ["--old"] * (fraction == 3) + ["--stereo"] * (fraction in (1, 3))
             cases.append((generated[7], o, l, m, flags, [], lambda n, f=fraction: n * f // 6 + f))
+        for old in (False, True):  # (the example song's header: 10 bytes, or 2 with -x)
+            cases.append((longest[-1], o, l, m, ["--old"] * old, [], lambda n, c=3 - 2 * old: c))
     # Cycles call by call, on songs of up to 200 frames.
     short = [g for g in generated if os.path.getsize(g) < 4000][:4]
     for n, (o, l, m) in enumerate([(8, 8, 1), (7, 5, 1), (4, 4, 2), (10, 6, 3), (0, 16, 2), (12, 4, 1), (2, 10, 5),
