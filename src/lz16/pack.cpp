@@ -144,10 +144,10 @@ struct MeasuredCost {
     int mean, worst;
 };
 constexpr MeasuredCost measuredCosts[] = {
-    {{4, 4, 1}, false, 372, 902},  {{7, 5, 1}, false, 352, 1169}, {{8, 8, 1}, false, 235, 730},
-    {{9, 7, 2}, false, 276, 1407}, {{10, 6, 3}, false, 276, 1362}, {{4, 4, 1}, true, 877, 2006},
-    {{7, 5, 1}, true, 813, 2519},  {{8, 8, 1}, true, 549, 1661},  {{9, 7, 2}, true, 633, 2143},
-    {{10, 6, 3}, true, 634, 2124}};
+    {{4, 4, 1}, false, 372, 901},  {{7, 5, 1}, false, 352, 1168}, {{8, 8, 1}, false, 235, 730},
+    {{9, 7, 2}, false, 276, 1405}, {{10, 6, 3}, false, 276, 1361}, {{4, 4, 1}, true, 877, 2006},
+    {{7, 5, 1}, true, 813, 2517},  {{8, 8, 1}, true, 549, 1659},  {{9, 7, 2}, true, 634, 2147},
+    {{10, 6, 3}, true, 634, 2128}};
 
 std::string settingText(const FileSettings& s)
 {

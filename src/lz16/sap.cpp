@@ -39,12 +39,16 @@ constexpr const char* about =
 constexpr uint16_t shadow = 0x0200;
 
 // The most cycles a PLAYER call takes, for one chip and for two (a pair of
-// frames): the player's worst call, as scripts/simulate-player measures it
-// ("worst:"), where a match code takes the most shifts (2,865 cycles at
-// 7/9/16; for two chips 5,695 at 7/9/1, where both frames of a pair can
-// start nine matches; searched at 7/9/1, 7/9/2 and 7/9/16), and the wrapper
-// around it: the JSR to PLAYER, the copy of the shadow to the chips, the
-// branch (a page crossed) and the RTS, 88 cycles, 160 for two chips.
+// frames): a bound on the player's worst call over the settings, as
+// scripts/simulate-player measures it ("worst:"), and the wrapper around
+// it: the JSR to PLAYER, the copy of the shadow to the chips, the branch (a
+// page crossed) and the RTS, 88 cycles, 160 for two chips. The bound, 2,865
+// cycles (5,695 for two chips), is an earlier player's worst at 7/9/16
+// (7/9/1), where its match codes took the most shifts. The player now
+// shifts less there (1,769 at 7/9/16); the costliest calls found since,
+// where two-byte codes still shift the most, are lower: 2,386 at 4/12/2,
+// and for two chips, where both frames of a pair can start nine matches,
+// 4,439 at 3/13/1.
 // FASTPLAY must give a call at least as many scan lines. The call that starts
 // a song without a loop over takes longer and may run late. Built for a
 // looping song, the player counts its last calls in the end mode, which
