@@ -755,8 +755,9 @@ SHARED_MATCH = HB > 0
   .endif
 .endmacro
 
-; Slot k's step, at its slot: a copy that goes on past the slot, else a
-; flag and a literal or a match. Ends in the block's copy or store.
+; Slot k's step, at its slot (a copy that passes its slot has gone back
+; from the trampoline): a flag and a literal or a match. Ends in the
+; block's copy or store.
 .macro STEP_CODE k
         .local  lit
 lit:                                ; a literal (placed first, in the branch's reach)
