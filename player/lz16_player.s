@@ -1916,10 +1916,8 @@ PAIR = LZ_STEREO && LZ_OLD_FORMAT = 0    ; a first pair to play (first_pair)
         bne     :--
         cpx     iavail              ; the mask's byte and X more
         TO_NO_HEADER bcs
-        ldx     #0
-.else
-        ldx     #0
 .endif
+        ldx     #0
 channels:
         jsr     init_channel
         inx
