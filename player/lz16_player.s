@@ -136,8 +136,15 @@ CHIPS = 1 + LZ_STEREO
 ; offset code is the ring index of its source. X holds the frame's ring
 ; index, or its low byte past 8 offset bits; with 0 offset bits the ring is
 ; one byte and X simply counts frames. Slots are compared with X, so they
-; repeat every PERIOD frames.
-.if OB = 0 || OB >= 8
+; repeat every 2^PBITS frames. Where a ring of 32 frames or less makes
+; copies pass their slot, X counts frames modulo 256 instead (COUNTED), if
+; then no copy passes its slot or, at the least, a pass count takes one byte
+; instead of two; posm holds the ring index. A store costs a load more, and
+; a new match less.
+RING_EXTRA  = ((1 << LB) + MM - 2) >> OB    ; the longest copy's passes: slots at ring indexes
+COUNT_EXTRA = ((1 << LB) + MM - 2) >> 8     ; and at frame counts
+COUNTED = OB > 0 && OB <= 5 && RING_EXTRA > 0 && (COUNT_EXTRA = 0 || RING_EXTRA > 255)
+.if OB = 0 || OB >= 8 || COUNTED
 PBITS = 8
 .else
 PBITS = OB
@@ -231,10 +238,14 @@ OP_REG_SKIP  = OP_BIT_ABS
 ptr  = LZ_ZP                        ; the data, read at (ptr),Y
 idx  = LZ_ZP + 2                    ; Y between calls (in stereo, between reads)
 ctrl = LZ_ZP + 3                    ; flags left, above a stop bit
-pos  = LZ_ZP + 4                    ; ring index of the current frame (low byte)
+pos  = LZ_ZP + 4                    ; ring index of the current frame (low byte; COUNTED: a frame count)
 t0   = LZ_ZP + 5
 t1   = LZ_ZP + 6
 ZPN  .set 7
+ .if COUNTED
+posm = LZ_ZP + ZPN                  ; the frame's ring index (X counts frames)
+ZPN  .set ZPN + 1
+ .endif
  .if OB > 8
 posh = LZ_ZP + ZPN                  ; high byte of the ring index
 ZPN  .set ZPN + 1
@@ -265,6 +276,9 @@ ctrl:   .res 1
 pos:    .res 1
 t0:     .res 1
 t1:     .res 1
+.if COUNTED
+posm:   .res 1                      ; the frame's ring index (X counts frames)
+.endif
  .if OB > 8
 posh:   .res 1
  .endif
@@ -376,7 +390,9 @@ COPYX {k}:                          ; a new match comes in here, its source inde
         inc     srcix + k
 SRC {k} = * + 1
         lda     $FFFF,x             ; the ring
+    .if COUNTED = 0
         ldx     pos
+    .endif
   .elseif OB = 8
 SRC {k} = * + 1
         lda     $FF00               ; the ring's page, the source index in the low byte
@@ -389,6 +405,11 @@ STORE {k}:
   .if OB = 0
 RING {k} = * + 1
         sta     $FFFF
+  .elseif COUNTED
+        ldx     posm
+RING {k} = * + 1
+        sta     $FFFF,x
+        ldx     pos
   .elseif OB < 8
 RING {k} = * + 1
         sta     $FFFF,x
@@ -804,10 +825,12 @@ STEP {k}:
 
 ; Up to 8 offset bits the blocks are short enough that a branch reaches a
 ; jump to the step before or after them: a running copy then costs the
-; branch not taken. Slots 0 to 3 jump from here, 4 to 8 from after the blocks.
+; branch not taken. Slots 0 to 3 jump from here, 4 to 8 from after the blocks
+; (with COUNTED's longer blocks 0 to 4, and 5 to 8).
 ; A copy that passes its slot counts the pass here and goes back to its
 ; block (with a jmp, from after the blocks, where a branch does not reach).
 TRAMPOLINES = OB <= 8
+TRAMPS_FIRST = 4 + COUNTED            ; the trampolines before the blocks
 .macro PASS_ON k
   .if .def(COPY {k}) && COPY {k} - (* + 2) < -128
         beq     :+
@@ -829,11 +852,6 @@ TRAMP {k}:
   .endif
         jmp     STEP {k}
 .endmacro
-.if TRAMPOLINES
-        .repeat 4, k
-        TRAMPOLINE k
-        .endrepeat
-.endif
 
 ; The end of a call whose data may reach the song's end: with LZ_LOOP,
 ; loop_check counts the calls that remain.
@@ -860,13 +878,31 @@ mute_applied = *
   .endif
 .endmacro
 
-.if LZ_GAME && LZ_STEREO = 0
+; With COUNTED's longer blocks a game's entry leaves the trampolines
+; before the blocks out of reach: there it comes first and branches over
+; them (3 cycles).
+GAME_FIRST = LZ_GAME && LZ_STEREO = 0 && COUNTED
+.if GAME_FIRST
 to_attention:                       ; within the entry's branch
         jmp     attention
-.endif
-.if LZ_STEREO = 0
 lz_frame:
         GAME_ENTRY
+        beq     play                ; always: nothing was asked
+.endif
+.if TRAMPOLINES
+        .repeat TRAMPS_FIRST, k
+        TRAMPOLINE k
+        .endrepeat
+.endif
+.if LZ_STEREO = 0
+  .if LZ_GAME && GAME_FIRST = 0
+to_attention:                       ; within the entry's branch
+        jmp     attention
+  .endif
+  .if GAME_FIRST = 0
+lz_frame:
+        GAME_ENTRY
+  .endif
 play:
 lz_frame_2 = * + 1                  ; the entry's second byte: rts once stopped
         ldy     idx                 ; becomes sec / rts once the data has run out
@@ -878,6 +914,13 @@ frame:
 FRAME_OP = OP_INC_ZP
         inc     pos
         ldx     pos
+.elseif COUNTED
+FRAME_OP = OP_INC_ZP
+        inc     pos
+        ldx     pos
+        txa
+        and     #WMASK
+        sta     posm
 .elseif OB < 8
 FRAME_OP = OP_LDA_ZP
         lda     pos
@@ -900,8 +943,8 @@ blocks:
 .if LZ_STEREO
         rts
 .if TRAMPOLINES
-        .repeat 5, i
-        TRAMPOLINE i + 4
+        .repeat 9 - TRAMPS_FIRST, i
+        TRAMPOLINE i + TRAMPS_FIRST
         .endrepeat
 .endif
 
@@ -953,8 +996,8 @@ tail_to = * + 1                     ; the branch's offset: rebase, switch or end
         rts
 .if LZ_STEREO = 0
 .if TRAMPOLINES
-        .repeat 5, i
-        TRAMPOLINE i + 4
+        .repeat 9 - TRAMPS_FIRST, i
+        TRAMPOLINE i + TRAMPS_FIRST
         .endrepeat
 .endif
 .endif
@@ -1146,6 +1189,9 @@ set_stores:                         ; A: the opcode of every register store
 ; X - 1), or the pair's from endbuf.
 write_registers:
 .if BIT_END
+  .if COUNTED
+        ldx     posm
+  .endif
   .if LZ_STEREO
         stx     t0                  ; frame B's ring index
         dex                         ; frame A's, the one before
@@ -1886,6 +1932,10 @@ lz_init:
 .else
         lda     #$FE & PMASK
         sta     pos
+  .if COUNTED
+        lda     #(WIN - 2) & WMASK
+        sta     posm
+  .endif
 .endif
 .if LZ_LOOP
         jsr     loop_params

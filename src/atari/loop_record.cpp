@@ -16,6 +16,15 @@ void putWord(LoopRecord& record, size_t at, uint32_t value)
 
 }  // namespace
 
+int32_t loopStepBits(const LzssSettings& settings)
+{
+    const int32_t offsetBits = settings.offsetBits, longestPass = settings.longestMatch() - 1;
+    if (offsetBits == 0 || offsetBits >= 8) return 8;
+    const int32_t ringPasses = longestPass >> offsetBits, countPasses = longestPass >> 8;
+    const bool counted = offsetBits <= 5 && ringPasses > 0 && (countPasses == 0 || ringPasses > 255);
+    return counted ? 8 : offsetBits;
+}
+
 LoopRecord makeLoopRecord(std::span<const uint8_t> file, const LzssSettings& settings, const FormatChoices& format,
                           int32_t chips, int32_t loopFrame)
 {
@@ -65,7 +74,7 @@ LoopRecord makeLoopRecord(std::span<const uint8_t> file, const LzssSettings& set
     if (!restart) return refuse("does not decode up to frame " + std::to_string(next));
     const int32_t base = offsetBase(format), offsetBits = settings.offsetBits;
     const int32_t ringMask = settings.windowSize() - 1;
-    const int32_t stepBits = offsetBits == 0 || offsetBits >= 8 ? 8 : offsetBits;
+    const int32_t stepBits = loopStepBits(settings);
     putWord(record, 0, static_cast<uint32_t>(restart->dataOffset));
     if (restart->controlOffset >= 0) {
         const int32_t used = restart->flagsUsed;
@@ -73,7 +82,7 @@ LoopRecord makeLoopRecord(std::span<const uint8_t> file, const LzssSettings& set
     }
     if (restart->halfByteOffset >= 0)
         record.bytes[3] = static_cast<uint8_t>(0x10 + (file[restart->halfByteOffset] >> 4));
-    putWord(record, 4, static_cast<uint32_t>((next - 1 - base) & (offsetBits == 0 ? 0xFF : ringMask)));
+    putWord(record, 4, static_cast<uint32_t>((next - 1 - base) & (offsetBits <= 8 ? (1 << stepBits) - 1 : ringMask)));
     putWord(record, 6, static_cast<uint32_t>(counterAtInit));
     putWord(record, 8, static_cast<uint32_t>(counterAtRestart));
     for (int k = 0; k < registersPerFrame; ++k) {

@@ -16,15 +16,16 @@
 // holds the decoder's state before the next one, f = loop + chips.
 //
 // Frame t is kept at ring index (t - base) mod 2^offset bits (base 2, or 1
-// in the old format); P is 8 at 0 or more than 7 offset bits, else the
-// offset bits.
+// in the old format). P is loopStepBits(settings): the bits of the index
+// at which the player compares its steps.
 //
 //   offset  bytes  field
 //   0       2      the next data byte to read, counted from the file's first byte
 //   2       1      the control byte: 0 when the next flag opens one; else its
 //                  flags not yet read, shifted down, with a 1 above them
 //   3       1      0 when no half-byte waits, else $10 + the waiting high half
-//   4       2      the ring index of frame f - 1 (one byte's worth at 0 offset bits)
+//   4       2      (f - 1 - base) mod 2^P up to 8 offset bits (the ring index, or a
+//                  frame count), the ring index past 8
 //   6       2      the call counter at lz_init
 //   8       2      the call counter at the restart
 //   10+8k   8      channel 8 - k (k = 0: AUDCTL ... k = 8: AUDF1):
@@ -45,6 +46,13 @@
 // the song's last, and at the restart at the calls from the later of that
 // call and the restart's own.
 inline constexpr size_t loopRecordSize = 82;
+
+// The offset bits from 1 to 7 offset bits, except where the player counts
+// frames modulo 256 (field 4 then holds that count rather than the ring
+// index): with at most 5 offset bits when a copy would pass its step's
+// ring index, if counting spares it every pass or the pass count's second
+// byte. Else 8.
+int32_t loopStepBits(const LzssSettings& settings);
 
 struct LoopRecord {
     std::array<uint8_t, loopRecordSize> bytes{};

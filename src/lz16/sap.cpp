@@ -46,9 +46,9 @@ constexpr uint16_t shadow = 0x0200;
 // cycles (5,695 for two chips), is an earlier player's worst at 7/9/16
 // (7/9/1), where its match codes took the most shifts. The player now
 // shifts less there (1,769 at 7/9/16); the costliest calls found since,
-// where two-byte codes still shift the most, are lower: 2,386 at 4/12/2,
-// and for two chips, where both frames of a pair can start nine matches,
-// 4,439 at 3/13/1.
+// where copies pass their ring slot and two-byte codes shift, are lower:
+// 2,235 at 2/9/2, and for two chips, where both frames of a pair can start
+// nine matches, 4,438 at 2/10/1.
 // FASTPLAY must give a call at least as many scan lines. The call that starts
 // a song without a loop over takes longer and may run late. Built for a
 // looping song, the player counts its last calls in the end mode, which

@@ -18,8 +18,9 @@ std::vector<RegisterFrame> playFromRecord(std::span<const uint8_t> file, const L
                                           const LoopRecord& record, int restarts)
 {
     const auto word = [&](size_t at) { return record.bytes[at] | record.bytes[at + 1] << 8; };
-    const int ob = s.offsetBits, lb = s.lengthBits, win = 1 << ob, pbits = ob == 0 || ob >= 8 ? 8 : ob;
-    const int pmask = (1 << pbits) - 1, xmask = ob == 0 ? 0xFF : win - 1;
+    const int ob = s.offsetBits, lb = s.lengthBits, win = 1 << ob;
+    const int pbits = loopStepBits(s);
+    const int pmask = (1 << pbits) - 1, xmask = ob > 8 ? win - 1 : pmask;
     size_t data = 0;
     int ctrl = 0, half = 0, x = -2 & xmask;  // the ring index of the last frame played, -1 (old) or 0
     const auto byte = [&]() -> int { return data < file.size() ? file[data++] : throw std::out_of_range("past the end"); };
@@ -89,8 +90,8 @@ std::vector<RegisterFrame> playFromRecord(std::span<const uint8_t> file, const L
 TEST(LoopRecord, ThePlayerItDescribesPlaysTheLoopAgainAndAgain)
 {
     std::mt19937 rng(82);
-    // o/l/m (every packing; 8/4/1 keeps whole length codes in half-bytes; 3/5/1 and
-    // 2/10/1 pass their step's index), old format, chips.
+    // o/l/m (every packing; 8/4/1 keeps whole length codes in half-bytes; 3/5/1
+    // counts frames, 2/10/1's copies pass their step's ring index), old format, chips.
     const int settings[][5] = {{8, 8, 1, 0, 1}, {8, 4, 1, 1, 1}, {6, 4, 2, 0, 2}, {0, 8, 1, 0, 1},
                                {3, 5, 1, 0, 2}, {12, 4, 3, 1, 2}, {2, 10, 1, 0, 1}};
     const SongShape shapes[] = {SongShape::Music, SongShape::SmallAlphabet, SongShape::Constant};
