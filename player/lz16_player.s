@@ -141,8 +141,9 @@ CHIPS = 1 + LZ_STEREO
 ; then no copy passes its slot or, at the least, a pass count takes one byte
 ; instead of two; posm holds the ring index. A store costs a load more, and
 ; a new match less.
-RING_EXTRA  = ((1 << LB) + MM - 2) >> OB    ; the longest copy's passes: slots at ring indexes
-COUNT_EXTRA = ((1 << LB) + MM - 2) >> 8     ; and at frame counts
+LONGEST_ON  = (1 << LB) + MM - 2            ; the frames the longest copy runs after its first
+RING_EXTRA  = LONGEST_ON >> OB              ; its passes: slots at ring indexes
+COUNT_EXTRA = LONGEST_ON >> 8               ; and at frame counts
 COUNTED = OB > 0 && OB <= 5 && RING_EXTRA > 0 && (COUNT_EXTRA = 0 || RING_EXTRA > 255)
 .if OB = 0 || OB >= 8 || COUNTED
 PBITS = 8
@@ -158,7 +159,7 @@ NP    = WIN >> 8                    ; ring pages
 .endif
 ; A copy longer than the period passes its slot before it ends: a counter
 ; per channel (hi, HB bytes) says how many times to go on.
-EXTRA = ((1 << LB) + MM - 2) >> PBITS
+EXTRA = LONGEST_ON >> PBITS
 .if EXTRA = 0
 HB = 0
 .elseif EXTRA < 256

@@ -18,9 +18,10 @@ void putWord(LoopRecord& record, size_t at, uint32_t value)
 
 int32_t loopStepBits(const LzssSettings& settings)
 {
-    const int32_t offsetBits = settings.offsetBits, longestPass = settings.longestMatch() - 1;
+    // The frames the longest copy runs after its first, and its passes over slots at ring indexes or at counts.
+    const int32_t offsetBits = settings.offsetBits, longestOn = settings.longestMatch() - 1;
     if (offsetBits == 0 || offsetBits >= 8) return 8;
-    const int32_t ringPasses = longestPass >> offsetBits, countPasses = longestPass >> 8;
+    const int32_t ringPasses = longestOn >> offsetBits, countPasses = longestOn >> 8;
     const bool counted = offsetBits <= 5 && ringPasses > 0 && (countPasses == 0 || ringPasses > 255);
     return counted ? 8 : offsetBits;
 }
