@@ -472,6 +472,9 @@ AFTERP_OFF = AFTERP {k} - blk
   .if HB = 0
     .if MM = 1
         sec
+    .elseif LB < 8                  ; code + MM is below 256: the carry stays clear
+        sec
+        adc     #MM - 1
     .else
         clc
         adc     #MM - 1
@@ -565,10 +568,10 @@ AFTERP_OFF = AFTERP {k} - blk
 .macro DECODE_ONE_BYTE k
         GETBYTE
   .if OB > 0 && HB = 0
-        sta     t0
+        tax                         ; X is free: the copy's entry sets it
         and     #LMASK
         SET_LENGTH k
-        lda     t0                  ; the source index last, in A for the copy
+        txa                         ; the source index last, in A for the copy
     .repeat LB
         lsr
     .endrepeat
@@ -627,7 +630,9 @@ AFTERP_OFF = AFTERP {k} - blk
   .else
         ldx     #0
         stx     half
+    .if OB = 0 || OB = 8            ; (below 8 bits the copy's entry sets X)
         ldx     pos
+    .endif
   .endif
 :       ; A: the high part of the length code, above the 8 - OB bits in t0
   .if LB <= 8
@@ -737,17 +742,17 @@ AFTERP_OFF = AFTERP {k} - blk
         sta     SRC {k}
         GETBYTE
         sta     t0
-        and     #NP - 1
-        clc
-        adc     FIRSTP {k}           ; the ring's first page
-        sta     SRC {k} + 1
+        and     #NP - 1             ; (carry clear: the flag was 0)
+        adc     FIRSTP {k}           ; + the ring's first page: the ring ends by
+        sta     SRC {k} + 1          ; $FFFF, so the carry stays clear
         lda     t0
+        sbc     #NP - 1             ; NP off, with the carry: the length code's + 1
         .repeat OB - 8
         lsr
         .endrepeat
-        sec
-        sbc     #1
-        and     #LMASK
+    .if TB < 16
+        and     #LMASK              ; (with 16 bits, 0 - 1 shifts down to LMASK)
+    .endif
         SET_LENGTH k
   .endif
 .endmacro
@@ -1218,8 +1223,9 @@ out_from = outputs + 1              ; each site's operand, 6 bytes apart
     .endif
         .endrepeat
         .assert (* - outputs) = 54, error, "output sites are 6 bytes apart"
-.elseif LZ_GAME
-        .repeat 9, r                ; unrolled: set_mute makes a muted register's store BIT
+.elseif LZ_GAME || (LZ_STEREO && OB > 8)
+        .repeat 9, r                ; unrolled: set_mute makes a muted register's store
+                                    ; BIT; for two chips, 64 cycles less than the loop
         lda     endbuf + r
         sta     a:LZ_POKEY + r
   .if LZ_STEREO
