@@ -182,7 +182,7 @@ void printMap(const PackedSet& set, const std::vector<std::string>& names, bool 
     });
     // For a set that loops, the looping player's count in its end mode costs at most 55 more at worst.
     if (cost != std::end(measuredCosts) && !set.settings.format.oldFormat)
-        std::printf("Cycles a call of lz_frame: %d on the mean, %d at worst (the README's cost table)\n",
+        std::printf("Cycles a call of lz_frame: %d on the mean, %d at worst (the README's figures for a game)\n",
                     cost->mean, cost->worst + (set.loops() ? 55 : 0));
     else
         std::printf("Cycles a call of lz_frame: not measured at this setting; the README's cost table has 4/4/1, "
