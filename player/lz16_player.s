@@ -168,6 +168,9 @@ HB = 1
 HB = 2
 .endif
 LCW = 1 + (LB > 8)                  ; bytes of a length code
+; Below 8 offset bits a new match, decoded in its own step, enters its block
+; at COPYX, which loads X from the source index: its decoding may use X.
+MATCH_TO_COPYX = OB > 0 && OB < 8 && HB = 0
 
 ; The most bytes one frame reads: nine codes and two control bytes.
 .if TB <= 8
@@ -567,8 +570,8 @@ AFTERP_OFF = AFTERP {k} - blk
 ; Leaves the source index in srcix + k and, past 0 offset bits, in A.
 .macro DECODE_ONE_BYTE k
         GETBYTE
-  .if OB > 0 && HB = 0
-        tax                         ; X is free: the copy's entry sets it
+  .if MATCH_TO_COPYX
+        tax                         ; X is free till COPYX
         and     #LMASK
         SET_LENGTH k
         txa                         ; the source index last, in A for the copy
@@ -630,7 +633,7 @@ AFTERP_OFF = AFTERP {k} - blk
   .else
         ldx     #0
         stx     half
-    .if OB = 0 || OB = 8            ; (below 8 bits the copy's entry sets X)
+    .if MATCH_TO_COPYX = 0          ; (else COPYX sets X)
         ldx     pos
     .endif
   .endif
@@ -822,7 +825,7 @@ STEP {k}:
         sty     idx
         ldy     chip
   .endif
-  .if OB > 0 && OB < 8 && SHARED_MATCH = 0
+  .if MATCH_TO_COPYX
         jmp     COPYX {k}           ; the source index in A
   .else
         jmp     COPY {k}
